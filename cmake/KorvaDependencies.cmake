@@ -1,0 +1,17 @@
+# The C libraries behind our transports and codecs. Each is linked PRIVATE by the one folder that
+# needs it, so its headers stay inside that folder.
+pkg_check_modules(TurboJPEG REQUIRED IMPORTED_TARGET libturbojpeg)
+pkg_check_modules(LibExif REQUIRED IMPORTED_TARGET libexif)
+pkg_check_modules(LibUSB REQUIRED IMPORTED_TARGET libusb-1.0)
+pkg_check_modules(LibUdev REQUIRED IMPORTED_TARGET libudev)
+pkg_check_modules(Avahi REQUIRED IMPORTED_TARGET avahi-client)
+
+# Debian's libyuv ships no pkg-config file.
+find_path(LIBYUV_INCLUDE_DIR libyuv.h REQUIRED)
+find_library(LIBYUV_LIBRARY yuv REQUIRED)
+add_library(libyuv::libyuv UNKNOWN IMPORTED)
+set_target_properties(libyuv::libyuv PROPERTIES
+    IMPORTED_LOCATION ${LIBYUV_LIBRARY}
+    INTERFACE_INCLUDE_DIRECTORIES ${LIBYUV_INCLUDE_DIR})
+
+find_package(Boost 1.74 REQUIRED)

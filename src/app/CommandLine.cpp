@@ -1,0 +1,86 @@
+#include "CommandLine.h"
+
+namespace {
+
+// Accepts "--name VALUE" and "--name=VALUE"; advances `i` past what it used.
+std::optional<QString> takeValue(const QStringList& args, qsizetype& i, const QString& name)
+{
+    const QString& arg = args[i];
+    if (arg.startsWith(name + QLatin1Char('='))) return arg.mid(name.size() + 1);
+    if (arg != name) return std::nullopt;
+    if (i + 1 >= args.size()) return QString();
+    return args[++i];
+}
+
+std::optional<int> toBoundedInt(const QString& text, int min, int max)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < min || value > max) return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+CommandLine CommandLine::parse(const QStringList& arguments)
+{
+    CommandLine cl;
+    auto setMode = [&cl](Mode mode) {
+        if (cl.mode != Mode::Window && cl.mode != mode) cl.error = QStringLiteral("only one mode may be given");
+        cl.mode = mode;
+    };
+    for (qsizetype i = 1; i < arguments.size() && cl.error.isEmpty(); ++i) {
+        const QString& arg = arguments[i];
+        if (arg == QLatin1String("--list-controls")) {
+            setMode(Mode::ListControls);
+        } else if (arg == QLatin1String("--list-cameras")) {
+            setMode(Mode::ListCameras);
+        } else if (arg == QLatin1String("--snapshot")) {
+            setMode(Mode::Snapshot);
+        } else if (arg == QLatin1String("--headless")) {
+            setMode(Mode::Headless);
+        } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+            setMode(Mode::Help);
+        } else if (arg == QLatin1String("--demo")) {
+            cl.demoModels << QString();
+        } else if (arg.startsWith(QLatin1String("--demo="))) {
+            cl.demoModels << arg.mid(7);
+        } else if (auto v = takeValue(arguments, i, QStringLiteral("--device"))) {
+            if (v->isEmpty()) cl.error = QStringLiteral("--device needs a path");
+            cl.device = *v;
+        } else if (auto v = takeValue(arguments, i, QStringLiteral("--stream-url"))) {
+            if (v->isEmpty()) cl.error = QStringLiteral("--stream-url needs a URL");
+            cl.streamUrls << *v;
+        } else if (auto v = takeValue(arguments, i, QStringLiteral("--port"))) {
+            cl.port = toBoundedInt(*v, 1, 65535);
+            if (!cl.port) cl.error = QStringLiteral("--port needs a number from 1 to 65535");
+        } else if (auto v = takeValue(arguments, i, QStringLiteral("--timer"))) {
+            cl.timer = toBoundedInt(*v, 0, 3600);
+            if (!cl.timer) cl.error = QStringLiteral("--timer needs whole seconds from 0 to 3600");
+        } else {
+            cl.error = QStringLiteral("unknown argument: %1").arg(arg);
+        }
+    }
+    return cl;
+}
+
+QString CommandLine::usage()
+{
+    return QStringLiteral(
+        "Usage: korva-lectern [MODE] [OPTIONS]\n"
+        "\n"
+        "Modes:\n"
+        "  --list-controls      print the current camera's controls with their values and ranges\n"
+        "  --list-cameras       print the cameras that are available\n"
+        "  --snapshot           take one photo with the current camera and print its path\n"
+        "  --headless           stream the current camera's picture on the network, without windows\n"
+        "  --help               show this text\n"
+        "\n"
+        "Options:\n"
+        "  --demo[=MODEL]       plug in a simulated camera (Orb, Orb-R, Wren, Wren-HD, Kite-1 HD);\n"
+        "                       may be given several times\n"
+        "  --device /dev/videoN use this video device\n"
+        "  --stream-url URL     add a network camera for an MJPEG stream (repeatable)\n"
+        "  --port N             port of the stream server (default 8080)\n"
+        "  --timer SECONDS      self-timer for --snapshot\n");
+}

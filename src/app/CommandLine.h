@@ -1,0 +1,23 @@
+#pragma once
+
+#include <optional>
+
+#include <QString>
+#include <QStringList>
+
+// The program's command line. Modes other than the window print to standard output and error and
+// exit non-zero on failure.
+struct CommandLine {
+    enum class Mode { Window, ListControls, ListCameras, Snapshot, Headless, Help };
+
+    Mode mode = Mode::Window;
+    QStringList demoModels;   // one entry per --demo[=MODEL]; "" means the default model
+    QString device;           // --device /dev/videoN
+    QStringList streamUrls;   // --stream-url URL (repeatable)
+    std::optional<int> port;  // --port N
+    std::optional<int> timer; // --timer SECONDS
+    QString error;            // set when the words could not be understood
+
+    static CommandLine parse(const QStringList& arguments);
+    static QString usage();
+};

@@ -1,0 +1,21 @@
+#include "Modes.h"
+
+#include <cstdio>
+
+#include "CommandLine.h"
+
+namespace Modes {
+
+int run(const CommandLine& cl)
+{
+    switch (cl.mode) {
+    case CommandLine::Mode::Help:
+        std::fputs(qUtf8Printable(CommandLine::usage()), stdout);
+        return 0;
+    default:
+        std::fprintf(stderr, "korva-lectern: this mode is not available in this build\n");
+        return 2;
+    }
+}
+
+} // namespace Modes

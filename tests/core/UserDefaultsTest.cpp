@@ -1,0 +1,146 @@
+#include <thread>
+#include <vector>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "core/DCVocabulary.h"
+#include "core/FirstRunDefaults.h"
+#include "core/UserDefaults.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QStringList asideCopies(const QTemporaryDir& dir)
+{
+    return QDir(dir.path()).entryList({QStringLiteral("defaults.json.corrupt-*")}, QDir::Files);
+}
+
+} // namespace
+
+TEST(UserDefaults, ValuesSurviveARestartIncludingAStoredNo)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("sub/defaults.json"));
+    {
+        UserDefaults d(path);
+        d.setBool(false, DCDefaults::SnapshotSoundEffectSwitch);
+        d.setInteger(42, DCDefaults::CapturedNumber);
+        d.setObject(QVariantMap{{QStringLiteral("Orb"), QVariantMap{{QStringLiteral("hue"), -5}}}}, DCDefaults::Devices);
+        ASSERT_TRUE(d.synchronize());
+    }
+    UserDefaults again(path);
+    EXPECT_TRUE(again.hasKey(DCDefaults::SnapshotSoundEffectSwitch));
+    EXPECT_FALSE(again.boolForKey(DCDefaults::SnapshotSoundEffectSwitch));
+    EXPECT_EQ(again.integerForKey(DCDefaults::CapturedNumber), 42);
+    EXPECT_EQ(again.dictionaryForKey(DCDefaults::Devices).value(QStringLiteral("Orb")).toMap().value(QStringLiteral("hue")).toInt(), -5);
+}
+
+TEST(UserDefaults, AbsentKeysReadAsNoZeroAndEmpty)
+{
+    QTemporaryDir dir;
+    UserDefaults d(dir.filePath(QStringLiteral("defaults.json")));
+    EXPECT_FALSE(d.boolForKey(QStringLiteral("missing")));
+    EXPECT_EQ(d.integerForKey(QStringLiteral("missing")), 0);
+    EXPECT_TRUE(d.stringForKey(QStringLiteral("missing")).isEmpty());
+    EXPECT_TRUE(d.dictionaryForKey(QStringLiteral("missing")).isEmpty());
+    EXPECT_FALSE(d.hasKey(QStringLiteral("missing")));
+}
+
+TEST(UserDefaults, CorruptOrTruncatedFileIsKeptAsideNeverOverwritten)
+{
+    const QByteArray broken[] = {"{\"KeepCameraSetKey\": 1, \"DCDev", "not json at all", "[1, 2, 3]",
+                                 QByteArray("\x00\xff\xfe", 3)};
+    for (const QByteArray& bytes : broken) {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("defaults.json"));
+        writeFile(path, bytes);
+        LogCapture log;
+        UserDefaults d(path);
+        EXPECT_TRUE(log.contains(QStringLiteral("unusable"))) << bytes.constData();
+        EXPECT_EQ(d.integerForKey(DCDefaults::KeepCameraSet), 0);
+        const QStringList aside = asideCopies(dir);
+        ASSERT_EQ(aside.size(), 1);
+        QFile kept(dir.filePath(aside.first()));
+        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+        EXPECT_EQ(kept.readAll(), bytes);
+
+        d.setInteger(1, DCDefaults::KeepCameraSet);
+        EXPECT_TRUE(d.synchronize());
+        EXPECT_EQ(UserDefaults(path).integerForKey(DCDefaults::KeepCameraSet), 1);
+        EXPECT_EQ(asideCopies(dir).size(), 1);
+    }
+}
+
+TEST(UserDefaults, ValuesOfTheWrongTypeReadSafely)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("defaults.json"));
+    writeFile(path, R"({"DCCapturedNumber": "7", "FocusSoundEffectSwitchKey": "YES", "DCDevices": 3,
+                        "DCPhotoLibraryLocationKey": {"a": 1}})");
+    UserDefaults d(path);
+    EXPECT_EQ(d.integerForKey(DCDefaults::CapturedNumber), 7);
+    EXPECT_TRUE(d.boolForKey(DCDefaults::FocusSoundEffectSwitch));
+    EXPECT_TRUE(d.dictionaryForKey(DCDefaults::Devices).isEmpty());
+    EXPECT_TRUE(d.stringForKey(DCDefaults::PhotoLibraryLocation).isEmpty());
+}
+
+TEST(UserDefaults, ConcurrentWritersAndSynchronizeLoseNothing)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("defaults.json"));
+    UserDefaults d(path);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&d, t] {
+            for (int i = 0; i < 50; ++i) {
+                d.setInteger(i, QStringLiteral("key-%1-%2").arg(t).arg(i));
+                if (i % 10 == 0) d.synchronize();
+            }
+        });
+    }
+    for (auto& t : threads) t.join();
+    ASSERT_TRUE(d.synchronize());
+    UserDefaults again(path);
+    for (int t = 0; t < 4; ++t)
+        for (int i = 0; i < 50; ++i) EXPECT_EQ(again.integerForKey(QStringLiteral("key-%1-%2").arg(t).arg(i)), i);
+}
+
+TEST(FirstRunDefaults, FirstStartFillsLibraryAndSoundSwitches)
+{
+    QTemporaryDir dir;
+    UserDefaults d(dir.filePath(QStringLiteral("defaults.json")));
+    FirstRunDefaults::setAppDefault(d);
+    const QString library = d.stringForKey(DCDefaults::PhotoLibraryLocation);
+    EXPECT_EQ(library, FirstRunDefaults::defaultPhotoLibraryPath());
+    EXPECT_TRUE(library.endsWith(QStringLiteral("/Korva Lectern")));
+    EXPECT_FALSE(library.contains(QLatin1Char('~')));
+    EXPECT_TRUE(QFileInfo(library).isDir());
+    EXPECT_TRUE(d.boolForKey(DCDefaults::FocusSoundEffectSwitch));
+    EXPECT_TRUE(d.boolForKey(DCDefaults::SnapshotSoundEffectSwitch));
+}
+
+TEST(FirstRunDefaults, PlainFileAtLibraryPathBecomesAFolderAndStoredNoStays)
+{
+    QTemporaryDir dir;
+    const QString library = dir.filePath(QStringLiteral("Photos"));
+    writeFile(library, "in the way");
+    UserDefaults d(dir.filePath(QStringLiteral("defaults.json")));
+    d.setObject(library, DCDefaults::PhotoLibraryLocation);
+    d.setBool(false, DCDefaults::SnapshotSoundEffectSwitch);
+    FirstRunDefaults::setAppDefault(d);
+    EXPECT_TRUE(QFileInfo(library).isDir());
+    EXPECT_FALSE(d.boolForKey(DCDefaults::SnapshotSoundEffectSwitch));
+    EXPECT_TRUE(d.boolForKey(DCDefaults::FocusSoundEffectSwitch));
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// Sends every log line to a file of its own while it lives, and reads them back.
+class LogCapture {
+public:
+    LogCapture();
+    ~LogCapture();
+    QStringList lines() const;
+    // The text after "file:line function; " of each line.
+    QStringList messages() const;
+    bool contains(const QString& messagePart) const;
+
+private:
+    QTemporaryDir dir_;
+    QString path_;
+};
+
+// Runs the main thread's event loop until `done` answers true or `timeout` passes. Answers `done()`.
+bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(5));
