@@ -3,15 +3,17 @@
 #include <cstdio>
 
 #include "CommandLine.h"
+#include "ListControlsCommand.h"
 
 namespace Modes {
 
-int run(const CommandLine& cl)
-{
+int run(const CommandLine &cl) {
     switch (cl.mode) {
     case CommandLine::Mode::Help:
         std::fputs(qUtf8Printable(CommandLine::usage()), stdout);
         return 0;
+    case CommandLine::Mode::ListControls:
+        return ListControlsCommand::run(cl);
     default:
         std::fprintf(stderr, "korva-lectern: this mode is not available in this build\n");
         return 2;
