@@ -1,0 +1,103 @@
+#include "MJPEGStreamer.h"
+
+#include <array>
+
+#include <boost/asio/write.hpp>
+
+#include "HTTPServer.h"
+#include "JpegFrame.h"
+#include "core/DCLog.h"
+
+namespace asio = boost::asio;
+
+MJPEGStreamer::MJPEGStreamer(Request request, std::string method, std::string url, HeaderFields headerFields,
+                             Socket fileHandle, HTTPServer &server)
+    : HTTPResponseHandler(std::move(request), std::move(method), std::move(url), std::move(headerFields),
+                          std::move(fileHandle), server),
+      // A client that arrives between two pictures starts with the newest one.
+      pendingImageData_(server.currentFrame()) {}
+
+HTTPResponseHandler::HandlerClass MJPEGStreamer::handlerClass() {
+    return {"MJPEGStreamer", priority(), &MJPEGStreamer::canHandleRequest,
+            [](Request request, std::string method, std::string url, HeaderFields headerFields,
+               Socket fileHandle, HTTPServer &server) -> std::shared_ptr<HTTPResponseHandler> {
+                return std::make_shared<MJPEGStreamer>(std::move(request), std::move(method), std::move(url),
+                                                       std::move(headerFields), std::move(fileHandle),
+                                                       server);
+            }};
+}
+
+bool MJPEGStreamer::canHandleRequest(const Request &, const std::string &, const std::string &url,
+                                     const HeaderFields &) {
+    return urlPath(url) == "/stream";
+}
+
+const std::string &MJPEGStreamer::responseHeader() {
+    // Status line and header end in CR LF; the multipart boundaries use LF alone.
+    static const std::string header = std::string("HTTP/1.1 200 OK\r\n") +
+                                      "Content-Type: multipart/x-mixed-replace; boundary=\"" + kBoundary +
+                                      "\"\r\n\r\n" + "--" + kBoundary + "\n";
+    return header;
+}
+
+const std::string &MJPEGStreamer::contentTypeData() {
+    static const std::string data = "Content-Type: image/jpeg\n\n";
+    return data;
+}
+
+const std::string &MJPEGStreamer::boundaryData() {
+    static const std::string data = std::string("\n--") + kBoundary + "\n";
+    return data;
+}
+
+void MJPEGStreamer::startResponse() {
+    writing_ = true;
+    asio::async_write(fileHandle(), asio::buffer(responseHeader()),
+                      [self = std::static_pointer_cast<MJPEGStreamer>(shared_from_this())](
+                          const boost::system::error_code &error, std::size_t) { self->onWrite(error); });
+}
+
+void MJPEGStreamer::offerFrame(const std::shared_ptr<const JpegFrame> &frame) {
+    if (ended_ || !frame || frame == previousImageData_) return;
+    pendingImageData_ = frame; // an older picture still waiting is dropped: only the newest counts
+    if (!writing_) writeNext();
+}
+
+void MJPEGStreamer::writeNext() {
+    if (!pendingImageData_ || pendingImageData_ == previousImageData_) {
+        pendingImageData_.reset();
+        return;
+    }
+    previousImageData_ = std::move(pendingImageData_);
+    pendingImageData_.reset();
+    writing_ = true;
+    // One gather write per part: header, picture, boundary.
+    const std::array<asio::const_buffer, 3> part{
+        asio::buffer(contentTypeData()), asio::buffer(previousImageData_->data(), previousImageData_->size()),
+        asio::buffer(boundaryData())};
+    asio::async_write(fileHandle(), part,
+                      [self = std::static_pointer_cast<MJPEGStreamer>(shared_from_this())](
+                          const boost::system::error_code &error, std::size_t) { self->onWrite(error); });
+}
+
+void MJPEGStreamer::onWrite(const boost::system::error_code &error) {
+    writing_ = false;
+    if (ended_) return;
+    if (error) {
+        DCLog("fileHandle closed: %s", error.message().c_str());
+        close();
+        return;
+    }
+    writeNext();
+}
+
+void MJPEGStreamer::endResponse() {
+    if (!ended_) DCLog("%s end response", qUtf8Printable(description()));
+    ended_ = true;
+    pendingImageData_.reset();
+    HTTPResponseHandler::endResponse();
+}
+
+QString MJPEGStreamer::description() const {
+    return QStringLiteral("<MJPEGStreamer: 0x%1>").arg(reinterpret_cast<quintptr>(this), 0, 16);
+}

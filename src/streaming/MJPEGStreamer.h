@@ -1,0 +1,41 @@
+#pragma once
+
+#include <memory>
+
+#include "HTTPResponseHandler.h"
+
+// The live stream "/stream": an endless multipart/x-mixed-replace response whose parts are the
+// pictures published to the server, each sent once. Writing is asynchronous on the server thread:
+// a client still busy with one picture is given only the newest when it is done, so a client holds
+// at most the picture it is writing and one waiting (both shared with every other client).
+class MJPEGStreamer : public HTTPResponseHandler {
+public:
+    static constexpr const char *kBoundary = "ca3cdghdujhihal3";
+
+    MJPEGStreamer(Request request, std::string method, std::string url, HeaderFields headerFields,
+                  Socket fileHandle, HTTPServer &server);
+
+    static HandlerClass handlerClass();
+    static unsigned priority() { return 0; }
+    static bool canHandleRequest(const Request &request, const std::string &method, const std::string &url,
+                                 const HeaderFields &headerFields);
+
+    // The bytes before the first part, and the bytes around each picture.
+    static const std::string &responseHeader();
+    static const std::string &contentTypeData();
+    static const std::string &boundaryData();
+
+    void startResponse() override;
+    void endResponse() override;
+    void offerFrame(const std::shared_ptr<const JpegFrame> &frame) override;
+    QString description() const override;
+
+private:
+    void writeNext();
+    void onWrite(const boost::system::error_code &error);
+
+    std::shared_ptr<const JpegFrame> previousImageData_; // being written, or the last one written
+    std::shared_ptr<const JpegFrame> pendingImageData_;  // the newest not yet started
+    bool writing_ = false;
+    bool ended_ = false;
+};

@@ -1,0 +1,9 @@
+# The MJPEG stream client: the splitter alone, then the client against loopback servers (our replayed
+# captures and a real encoder serving its own stream).
+add_library(mjpegstreamtestsupport STATIC ${CMAKE_CURRENT_LIST_DIR}/MJPEGStreamTestSupport.cpp)
+target_link_libraries(mjpegstreamtestsupport PUBLIC Boost::headers Threads::Threads PRIVATE PkgConfig::TurboJPEG)
+kl_target_defaults(mjpegstreamtestsupport)
+
+kl_add_gtest(MJPEGStreamSplitterTest
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/MJPEGStreamSplitterTest.cpp
+    LIBS streaming mjpegstreamtestsupport)
