@@ -26,13 +26,13 @@ DnsSdErrorCode codeOf(int error) {
     }
 }
 
-// Avahi keeps string lists newest first and writes them out in that order: add the last entry first.
+// Avahi keeps string lists newest first and reverses them when it writes the record: adding in order
+// gives the record in order.
 AvahiStringList *stringList(const QList<QByteArray> &entries) {
     AvahiStringList *list = nullptr;
-    for (qsizetype i = entries.size(); i-- > 0;)
-        list =
-            avahi_string_list_add_arbitrary(list, reinterpret_cast<const uint8_t *>(entries[i].constData()),
-                                            static_cast<size_t>(entries[i].size()));
+    for (const QByteArray &entry : entries)
+        list = avahi_string_list_add_arbitrary(list, reinterpret_cast<const uint8_t *>(entry.constData()),
+                                               static_cast<size_t>(entry.size()));
     return list;
 }
 

@@ -1,5 +1,6 @@
 #include "AvahiDnsSdResolver.h"
 
+#include <algorithm>
 #include <vector>
 
 #include <avahi-client/lookup.h>
@@ -10,14 +11,18 @@
 
 namespace {
 
-// The record in wire order, whatever order the string list keeps internally.
+// The strings in the order their publisher gave them. Avahi's lists run newest first (avahi-publish
+// "a=1" "b=2" comes back as b=2, a=1), and serializing keeps that order, so turn it round.
 QList<QByteArray> txtEntries(AvahiStringList *txt) {
     if (!txt) return {};
     const size_t size = avahi_string_list_serialize(txt, nullptr, 0);
     if (size == 0) return {};
     std::vector<char> data(size);
     const size_t written = avahi_string_list_serialize(txt, data.data(), data.size());
-    return DnsSdLimits::txtRecordEntries(QByteArray(data.data(), static_cast<qsizetype>(written)));
+    QList<QByteArray> entries =
+        DnsSdLimits::txtRecordEntries(QByteArray(data.data(), static_cast<qsizetype>(written)));
+    std::reverse(entries.begin(), entries.end());
+    return entries;
 }
 
 DnsSdAddress addressOf(const AvahiAddress *address, uint16_t port, int interface) {

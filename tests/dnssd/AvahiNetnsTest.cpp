@@ -1,0 +1,285 @@
+// Against a real avahi-daemon: run only inside tools/dnssd-netns.sh (see CMakeLists.txt); outside it
+// every test skips.
+#include <memory>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "DnsSdRecorder.h"
+#include "dnssd/AvahiDnsSdProvider.h"
+#include "support/TestSupport.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString kDevice = QStringLiteral("_korDevPub._udp.");
+const QString kStream = QStringLiteral("_mjpegStreamer._tcp.");
+const QString kAddress = QStringLiteral("10.254.0.1");
+const QString kPeerAddress = QStringLiteral("10.254.0.2");
+
+// 63 bytes of UTF-8, the longest name DNS-SD carries, with characters outside ASCII.
+const QString kLongName = [] {
+    QString name = QStringLiteral("Lectern ÄÖÜ éè ");
+    while (name.toUtf8().size() < 63)
+        name += QLatin1Char('x');
+    return name;
+}();
+
+bool inNamespace() {
+    return !qEnvironmentVariableIsEmpty("DNSSD_NETNS_NAME");
+}
+
+#define REQUIRE_NAMESPACE()                                                                                  \
+    if (!inNamespace()) GTEST_SKIP() << "needs tools/dnssd-netns.sh"
+
+// avahi-browse -p escapes every byte outside printable ASCII as \DDD and '.' and '\' with a backslash.
+QString unescape(const QString &field) {
+    const QByteArray in = field.toLatin1();
+    QByteArray out;
+    for (qsizetype i = 0; i < in.size(); ++i) {
+        if (in[i] == '\\' && i + 3 < in.size() && QChar(in[i + 1]).isDigit()) {
+            out.append(static_cast<char>(in.mid(i + 1, 3).toInt()));
+            i += 3;
+        } else if (in[i] == '\\' && i + 1 < in.size()) {
+            out.append(in[++i]);
+        } else {
+            out.append(in[i]);
+        }
+    }
+    return QString::fromUtf8(out);
+}
+
+QString avahiType(const QString &type) {
+    return type.endsWith(QLatin1Char('.')) ? type.chopped(1) : type;
+}
+
+struct BrowseLine {
+    QString name, type, host, address, txt;
+    int port = 0;
+};
+
+// Resolved entries of `avahi-browse -rpt` for `type`, on the bus given (the test's own when empty).
+QList<BrowseLine> avahiBrowse(const QString &type, const QString &bus = QString()) {
+    QProcess process;
+    if (!bus.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), bus);
+        process.setProcessEnvironment(env);
+    }
+    process.start(QStringLiteral("avahi-browse"), {QStringLiteral("-rpt"), avahiType(type)});
+    if (!process.waitForFinished(20000)) {
+        process.kill();
+        process.waitForFinished();
+        ADD_FAILURE() << "avahi-browse did not finish";
+        return {};
+    }
+    QList<BrowseLine> lines;
+    for (const QByteArray &raw : process.readAllStandardOutput().split('\n')) {
+        const QStringList f = QString::fromLatin1(raw).split(QLatin1Char(';'));
+        if (f.size() < 10 || f[0] != QLatin1String("=")) continue;
+        lines.append({unescape(f[3]), f[4], f[6], f[7], f.mid(9).join(QLatin1Char(';')), f[8].toInt()});
+    }
+    return lines;
+}
+
+// avahi-publish as another program (or, with `bus`, another machine) announcing a service.
+std::unique_ptr<QProcess> avahiPublish(const QString &name, const QString &type, int port,
+                                       const QStringList &txt, const QString &bus = QString()) {
+    auto process = std::make_unique<QProcess>();
+    if (!bus.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), bus);
+        process->setProcessEnvironment(env);
+    }
+    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process->start(QStringLiteral("avahi-publish"),
+                   QStringList{QStringLiteral("-s"), name, avahiType(type), QString::number(port)} + txt);
+    EXPECT_TRUE(process->waitForStarted(5000));
+    return process;
+}
+
+void stopProcess(std::unique_ptr<QProcess> &process) {
+    if (!process) return;
+    process->terminate(); // by its PID
+    if (!process->waitForFinished(5000)) {
+        process->kill();
+        process->waitForFinished(5000);
+    }
+    process.reset();
+}
+
+const DnsSdRecorder::Event *found(const DnsSdRecorder &recorder, const QString &name, const QString &type) {
+    for (const DnsSdRecorder::Event &e : recorder.events)
+        if (e.kind == QLatin1String("found") && e.service.name == name && e.service.type == type) return &e;
+    return nullptr;
+}
+
+} // namespace
+
+TEST(AvahiNetns, OurTwoServicesUnderOneNameAreSeenByAvahiBrowseAndWithdrawn) {
+    REQUIRE_NAMESPACE();
+    AvahiDnsSdProvider provider;
+    DnsSdRecorder publishing, browsing;
+    auto publisher = provider.createPublisher(publishing);
+    // Our own browser on the same daemon must see our own services (never hidden as LOCAL/OUR_OWN).
+    auto browser = provider.createBrowser(browsing);
+    browser->searchForServicesOfType(kStream, QStringLiteral("local."));
+    publisher->publish(kLongName, {{kDevice, 5001, {"v=1"}}, {kStream, 8080, {"path=/stream", "param=a=b"}}});
+    ASSERT_TRUE(waitUntil([&] { return publishing.count("published") == 1; }, 15s));
+    EXPECT_EQ(publishing.last("published")->name, kLongName);
+
+    const QList<BrowseLine> streams = avahiBrowse(kStream);
+    const QList<BrowseLine> devices = avahiBrowse(kDevice);
+    ASSERT_EQ(streams.size(), 1);
+    ASSERT_EQ(devices.size(), 1);
+    EXPECT_EQ(streams[0].name, kLongName);
+    EXPECT_EQ(devices[0].name, kLongName);
+    EXPECT_EQ(streams[0].address, kAddress);
+    EXPECT_EQ(streams[0].port, 8080);
+    EXPECT_EQ(devices[0].port, 5001);
+    EXPECT_TRUE(streams[0].txt.contains(QLatin1String("\"path=/stream\""))) << qPrintable(streams[0].txt);
+
+    ASSERT_TRUE(waitUntil([&] { return found(browsing, kLongName, kStream) != nullptr; }, 10s));
+    auto resolver = provider.createResolver(browsing);
+    resolver->resolve(found(browsing, kLongName, kStream)->service, 10s);
+    ASSERT_TRUE(
+        waitUntil([&] { return browsing.count("resolved") + browsing.count("notResolved") == 1; }, 15s));
+    ASSERT_EQ(browsing.count("resolved"), 1);
+    EXPECT_EQ(browsing.last("resolved")->resolution.txtRecord,
+              (QList<QByteArray>{"path=/stream", "param=a=b"}));
+
+    publisher->stop();
+    ASSERT_TRUE(waitUntil([&] { return browsing.count("removed") == 1; }, 10s));
+    EXPECT_TRUE(avahiBrowse(kStream).isEmpty());
+    EXPECT_TRUE(avahiBrowse(kDevice).isEmpty());
+}
+
+TEST(AvahiNetns, ServicesOfAnotherProgramAreFoundResolvedAndRemovedWhenItExits) {
+    REQUIRE_NAMESPACE();
+    AvahiDnsSdProvider provider;
+    DnsSdRecorder recorder;
+    auto streams = provider.createBrowser(recorder);
+    auto devices = provider.createBrowser(recorder);
+    streams->searchForServicesOfType(kStream, QStringLiteral("local."));
+    devices->searchForServicesOfType(kDevice, QString());
+
+    const QString name = QStringLiteral("Wren-HD im Hörsaal 3 – Ω");
+    auto streamPublisher = avahiPublish(name, kStream, 8765, {"path=/stream", "a=1", "b=2"});
+    auto devicePublisher = avahiPublish(name, kDevice, 8766, {});
+    ASSERT_TRUE(
+        waitUntil([&] { return found(recorder, name, kStream) && found(recorder, name, kDevice); }, 15s));
+    const DnsSdService service = found(recorder, name, kStream)->service;
+    EXPECT_EQ(service.domain, QStringLiteral("local."));
+
+    auto resolver = provider.createResolver(recorder);
+    resolver->resolve(service, 0ms);
+    ASSERT_TRUE(waitUntil([&] { return recorder.count("resolved") == 1; }, 15s));
+    const DnsSdResolution &r = recorder.last("resolved")->resolution;
+    EXPECT_EQ(r.hostName, QStringLiteral("lectern-dnssd.local"));
+    ASSERT_FALSE(r.addresses.isEmpty());
+    EXPECT_EQ(r.addresses[0].address, QHostAddress(kAddress));
+    EXPECT_EQ(r.addresses[0].port, 8765);
+    EXPECT_EQ(r.txtRecord, (QList<QByteArray>{"path=/stream", "a=1", "b=2"}));
+
+    stopProcess(streamPublisher);
+    ASSERT_TRUE(waitUntil([&] { return recorder.count("removed") == 1; }, 15s));
+    EXPECT_EQ(recorder.last("removed")->service.type, kStream);
+    EXPECT_EQ(recorder.present(), QStringList{name + QLatin1Char('|') + kDevice});
+    stopProcess(devicePublisher);
+    ASSERT_TRUE(waitUntil([&] { return recorder.count("removed") == 2; }, 15s));
+    EXPECT_TRUE(recorder.present().isEmpty());
+    EXPECT_EQ(recorder.count("found"), 2); // one found per service, not per interface or protocol
+}
+
+TEST(AvahiNetns, AResolveOfAServiceThatIsNotThereTimesOut) {
+    REQUIRE_NAMESPACE();
+    AvahiDnsSdProvider provider;
+    DnsSdRecorder recorder;
+    auto resolver = provider.createResolver(recorder);
+    resolver->resolve({QStringLiteral("Nobody"), kStream, QStringLiteral("local."), -1, -1, {}}, 1500ms);
+    ASSERT_TRUE(waitUntil([&] { return recorder.events.size() == 1; }, 15s));
+    EXPECT_EQ(recorder.events[0].kind, QStringLiteral("notResolved"));
+    EXPECT_EQ(recorder.events[0].error.code, DnsSdErrorCode::Timeout);
+}
+
+// Two machines: a second daemon across the veth (needs --peer).
+TEST(AvahiNetns, ServicesCrossBetweenTwoDaemons) {
+    REQUIRE_NAMESPACE();
+    const QString peerBus = qEnvironmentVariable("DNSSD_NETNS_PEER_BUS");
+    if (peerBus.isEmpty()) GTEST_SKIP() << "needs --peer";
+    AvahiDnsSdProvider provider;
+    DnsSdRecorder recorder;
+    auto browser = provider.createBrowser(recorder);
+    browser->searchForServicesOfType(kStream, QString());
+
+    // Published on the other machine, resolved here.
+    const QString remoteName = QStringLiteral("Kite-1 drüben");
+    auto remote = avahiPublish(remoteName, kStream, 9100, {"path=/remote"}, peerBus);
+    ASSERT_TRUE(waitUntil([&] { return found(recorder, remoteName, kStream) != nullptr; }, 15s));
+    auto resolver = provider.createResolver(recorder);
+    resolver->resolve(found(recorder, remoteName, kStream)->service, 10s);
+    ASSERT_TRUE(
+        waitUntil([&] { return recorder.count("resolved") + recorder.count("notResolved") == 1; }, 15s));
+    ASSERT_EQ(recorder.count("resolved"), 1);
+    const DnsSdResolution &r = recorder.last("resolved")->resolution;
+    ASSERT_FALSE(r.addresses.isEmpty());
+    EXPECT_EQ(r.addresses[0].address, QHostAddress(kPeerAddress));
+    EXPECT_EQ(r.addresses[0].port, 9100);
+    EXPECT_EQ(r.txtRecord, QList<QByteArray>{"path=/remote"});
+
+    // Published here, seen on the other machine.
+    DnsSdRecorder publishing;
+    auto publisher = provider.createPublisher(publishing);
+    publisher->publish(QStringLiteral("Lectern hier"), {{kDevice, 1, {}}, {kStream, 8080, {}}});
+    ASSERT_TRUE(waitUntil([&] { return publishing.count("published") == 1; }, 15s));
+    QList<BrowseLine> seen;
+    for (int attempt = 0; attempt < 10 && seen.isEmpty(); ++attempt)
+        for (const BrowseLine &line : avahiBrowse(kStream, peerBus))
+            if (line.name == QLatin1String("Lectern hier")) seen.append(line);
+    ASSERT_FALSE(seen.isEmpty());
+    EXPECT_EQ(seen[0].address, kAddress);
+    EXPECT_EQ(seen[0].port, 8080);
+
+    stopProcess(remote);
+    ASSERT_TRUE(waitUntil([&] { return recorder.count("removed") >= 1; }, 15s));
+}
+
+// No system bus at all (so no client can even be made): the program logs it once, keeps going, and
+// finds services once the bus appears. Runs in a process of its own: libdbus reads the bus address once.
+TEST(AvahiNetns, WithoutABusItLogsOnceKeepsRunningAndPicksTheDaemonUpLater) {
+    REQUIRE_NAMESPACE();
+    const QString realBus = qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS");
+    ASSERT_TRUE(realBus.startsWith(QLatin1String("unix:path=")));
+    const QString realSocket = realBus.mid(10).section(QLatin1Char(','), 0, 0);
+    QTemporaryDir dir(QStringLiteral("/tmp/kl-bus-XXXXXX"));
+    ASSERT_TRUE(dir.isValid());
+    const QString socket = dir.filePath(QStringLiteral("bus"));
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + socket).toUtf8());
+
+    auto publisher = avahiPublish(QStringLiteral("Late Lectern"), kStream, 8080, {}, realBus);
+    LogCapture log;
+    AvahiDnsSdProvider provider(100ms);
+    DnsSdRecorder recorder;
+    auto browser = provider.createBrowser(recorder);
+    browser->searchForServicesOfType(kStream, QString());
+    auto resolver = provider.createResolver(recorder);
+    resolver->resolve({QStringLiteral("Late Lectern"), kStream, QStringLiteral("local."), -1, -1, {}}, 0ms);
+    // Several retries pass; one log line says so; nothing is reported as found or failed meanwhile.
+    waitUntil([] { return false; }, 600ms);
+    EXPECT_FALSE(provider.isDaemonRunning());
+    EXPECT_EQ(log.messages().filter(QStringLiteral("cannot reach avahi-daemon")).size(), 1)
+        << qPrintable(log.messages().join(QLatin1Char('\n')));
+    EXPECT_TRUE(recorder.events.isEmpty());
+
+    ASSERT_TRUE(QFile::link(realSocket, socket));
+    ASSERT_TRUE(
+        waitUntil([&] { return recorder.count("found") == 1 && recorder.count("resolved") == 1; }, 15s));
+    EXPECT_TRUE(provider.isDaemonRunning());
+    EXPECT_EQ(recorder.last("resolved")->resolution.addresses.value(0).address, QHostAddress(kAddress));
+    stopProcess(publisher);
+}
