@@ -1,0 +1,87 @@
+#include "PhotoTestSupport.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+
+QImage testPattern(int width, int height) {
+    QImage image(width, height, QImage::Format_RGB888);
+    for (int y = 0; y < height; ++y) {
+        uchar *line = image.scanLine(y);
+        for (int x = 0; x < width; ++x) {
+            line[3 * x] = static_cast<uchar>((x * 255) / std::max(1, width - 1));
+            line[3 * x + 1] = static_cast<uchar>((y * 255) / std::max(1, height - 1));
+            line[3 * x + 2] = static_cast<uchar>(((x / 16 + y / 16) % 2) ? 200 : 40);
+        }
+    }
+    return image;
+}
+
+I420Picture::I420Picture(const QImage &source) : size(source.size()) {
+    const QImage image = source.convertToFormat(QImage::Format_RGB888);
+    const int w = size.width(), h = size.height(), cw = (w + 1) / 2, ch = (h + 1) / 2;
+    y.resize(static_cast<size_t>(w * h));
+    u.assign(static_cast<size_t>(cw * ch), 128);
+    v.assign(static_cast<size_t>(cw * ch), 128);
+    for (int row = 0; row < h; ++row) {
+        const uchar *line = image.constScanLine(row);
+        for (int x = 0; x < w; ++x) {
+            const int r = line[3 * x], g = line[3 * x + 1], b = line[3 * x + 2];
+            // JPEG's YCbCr is full range (JFIF), as the camera's decoded frames are.
+            y[static_cast<size_t>(row * w + x)] =
+                static_cast<uint8_t>(std::lround(0.299 * r + 0.587 * g + 0.114 * b));
+            if (row % 2 == 0 && x % 2 == 0) {
+                const size_t c = static_cast<size_t>((row / 2) * cw + x / 2);
+                u[c] = static_cast<uint8_t>(
+                    std::clamp<long>(std::lround(-0.168736 * r - 0.331264 * g + 0.5 * b + 128), 0, 255));
+                v[c] = static_cast<uint8_t>(
+                    std::clamp<long>(std::lround(0.5 * r - 0.418688 * g - 0.081312 * b + 128), 0, 255));
+            }
+        }
+    }
+}
+
+RenderedPicture I420Picture::picture() const {
+    RenderedPicture picture;
+    picture.format = RenderedPicture::Format::I420;
+    picture.size = size;
+    picture.planes[0] = y.data();
+    picture.planes[1] = u.data();
+    picture.planes[2] = v.data();
+    picture.strides[0] = size.width();
+    picture.strides[1] = picture.strides[2] = (size.width() + 1) / 2;
+    return picture;
+}
+
+bool writeTestPhoto(const QString &path, int width, int height, const QDateTime &time, const QString &model) {
+    const I420Picture picture(testPattern(width, height));
+    return PhotoWriter::writePhoto(picture.picture(), {model, time}, path);
+}
+
+QByteArray readFileBytes(const QString &path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return file.readAll();
+}
+
+void writeFileBytes(const QString &path, const QByteArray &data) {
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) file.write(data);
+}
+
+QJsonObject exiftool(const QString &path, const QStringList &extraArguments) {
+    QProcess process;
+    process.start(QStringLiteral("exiftool"),
+                  QStringList{QStringLiteral("-j")} + extraArguments + QStringList{path});
+    if (!process.waitForFinished(30000)) {
+        process.kill();
+        process.waitForFinished();
+        return {};
+    }
+    const QJsonArray files = QJsonDocument::fromJson(process.readAllStandardOutput()).array();
+    return files.isEmpty() ? QJsonObject() : files.first().toObject();
+}

@@ -1,0 +1,92 @@
+#include "photos/ThumbnailCache.h"
+
+#include <sys/stat.h>
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QImageReader>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include "PhotoTestSupport.h"
+#include "photos/JpegCodec.h"
+
+namespace {
+
+class ThumbnailCacheTest : public ::testing::Test {
+protected:
+    QString path(const QString &name) const { return dir_.filePath(name); }
+    QTemporaryDir dir_;
+    ThumbnailCache cache_{dir_.filePath(QStringLiteral("thumbnails"))};
+};
+
+} // namespace
+
+TEST(DctScaling, SmallestScaleThatCoversTheWidth) {
+    EXPECT_EQ(JpegCodec::scaledSize(QSize(2592, 1944), 160), QSize(324, 243));   // 1/8
+    EXPECT_EQ(JpegCodec::scaledSize(QSize(2592, 1944), 325), QSize(648, 486));   // 1/4 (2/8)
+    EXPECT_EQ(JpegCodec::scaledSize(QSize(2592, 1944), 1296), QSize(1296, 972)); // 1/2
+    EXPECT_EQ(JpegCodec::scaledSize(QSize(100, 80), 160), QSize(100, 80));       // never up
+}
+
+TEST_F(ThumbnailCacheTest, StoredInTheSharedCacheAndReusedUntilTheFileChanges) {
+    ASSERT_TRUE(writeTestPhoto(path("p.jpg"), 1280, 960));
+    const QImage thumb = cache_.thumbnail(path("p.jpg"), 160);
+    EXPECT_EQ(thumb.size(), QSize(160, 120));
+
+    const QString uri = QString::fromUtf8(QUrl::fromLocalFile(path("p.jpg")).toEncoded());
+    const QString md5 =
+        QString::fromLatin1(QCryptographicHash::hash(uri.toUtf8(), QCryptographicHash::Md5).toHex());
+    const QString stored = dir_.filePath(QStringLiteral("thumbnails/large/%1.png").arg(md5));
+    EXPECT_EQ(cache_.cachePath(path("p.jpg"), 160), stored);
+    const QString mtime = QString::number(QFileInfo(path("p.jpg")).lastModified().toSecsSinceEpoch());
+    const QJsonObject tags = exiftool(stored, {QStringLiteral("-G1")}); // as other programs read it
+    EXPECT_EQ(tags[QStringLiteral("PNG:ThumbURI")].toString(), uri);
+    EXPECT_EQ(tags[QStringLiteral("PNG:ThumbMTime")].toVariant().toString(), mtime);
+    EXPECT_EQ(QImageReader(stored).size(), QSize(256, 192)); // the "large" flavour's box
+    EXPECT_EQ(QFile::permissions(stored) & (QFileDevice::ReadOther | QFileDevice::ReadGroup), 0);
+
+    // A stored thumbnail is used as it is: replace it with a marker picture carrying the same keys.
+    QImage marker(256, 192, QImage::Format_RGB32);
+    marker.fill(Qt::red);
+    marker.setText(QStringLiteral("Thumb::URI"), uri);
+    marker.setText(QStringLiteral("Thumb::MTime"), mtime);
+    ASSERT_TRUE(marker.save(stored, "PNG"));
+    EXPECT_EQ(cache_.thumbnail(path("p.jpg"), 160).pixel(80, 60), qRgb(255, 0, 0));
+
+    // A newer file makes it stale.
+    QFile photo(path("p.jpg"));
+    ASSERT_TRUE(photo.open(QIODevice::ReadWrite));
+    photo.setFileTime(QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime);
+    photo.close();
+    EXPECT_NE(cache_.thumbnail(path("p.jpg"), 160).pixel(80, 60), qRgb(255, 0, 0));
+    EXPECT_EQ(cache_.thumbnail(path("p.jpg"), 100).size(), QSize(100, 75)); // the "normal" flavour
+}
+
+TEST_F(ThumbnailCacheTest, BadFilesGiveNoThumbnailAndAreNotRetried) {
+    ASSERT_TRUE(writeTestPhoto(path("good.jpg"), 640, 480));
+    const QByteArray good = readFileBytes(path("good.jpg"));
+    writeFileBytes(path("truncated.jpg"), good.left(good.size() / 2));
+    writeFileBytes(path("text.jpg"), "no picture");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path("fifo.jpg")).constData(), 0644), 0);
+
+    EXPECT_EQ(cache_.thumbnail(path("truncated.jpg"), 160).size(), QSize(160, 120)); // what could be decoded
+    EXPECT_TRUE(cache_.thumbnail(path("text.jpg"), 160).isNull());
+    EXPECT_TRUE(QFile::exists(cache_.failurePath(path("text.jpg"))));
+    EXPECT_TRUE(cache_.thumbnail(path("text.jpg"), 160).isNull());
+    EXPECT_TRUE(cache_.thumbnail(path("fifo.jpg"), 160).isNull());
+    EXPECT_TRUE(cache_.thumbnail(path("missing.jpg"), 160).isNull());
+    EXPECT_TRUE(cache_.thumbnail(path("good.jpg"), 0).isNull());
+
+    // Once the file is repaired it gets its thumbnail.
+    QFile::remove(path("text.jpg"));
+    ASSERT_TRUE(writeTestPhoto(path("text.jpg"), 640, 480));
+    QFile repaired(path("text.jpg"));
+    ASSERT_TRUE(repaired.open(QIODevice::ReadWrite));
+    repaired.setFileTime(QDateTime::currentDateTime().addSecs(120), QFileDevice::FileModificationTime);
+    repaired.close();
+    EXPECT_EQ(cache_.thumbnail(path("text.jpg"), 160).size(), QSize(160, 120));
+}
