@@ -1,0 +1,70 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "I420Image.h"
+#include "core/DCNotificationCenter.h"
+
+class JpegFrame;
+
+// Keeps the newest picture of the live stream compressed as JPEG (quality 60), once per new picture
+// and at most about thirty times a second, on a thread of its own. Pictures that arrive faster are
+// skipped: only the newest counts. Each new JPEG is stored as currentFrameData and handed to the
+// frame sink (the HTTP server's publishFrame).
+//
+// Thread-safe: pictures arrive on the capture thread, start() and stop() come from the server thread.
+class JPEGCompressor {
+public:
+    static constexpr int kQuality = 60;
+    static constexpr std::chrono::microseconds kDefaultFrameInterval{33'333};
+
+    static JPEGCompressor &sharedJPEGCompressor();
+
+    JPEGCompressor();
+    ~JPEGCompressor();
+    JPEGCompressor(const JPEGCompressor &) = delete;
+    JPEGCompressor &operator=(const JPEGCompressor &) = delete;
+
+    // Starts the thread if it is not running and listens to "DCWillDisplayImage".
+    void start();
+    // Stops listening and the thread, forgets the waiting picture; currentFrameData stays.
+    void stop();
+    bool isRunning() const;
+
+    // A new picture to compress (any thread). Ignored while stopped.
+    void captureViewWillDisplayImage(std::shared_ptr<const I420Image> image);
+
+    std::shared_ptr<const JpegFrame> currentFrameData() const;
+    void setCurrentFrameData(std::shared_ptr<const JpegFrame> frame);
+    std::shared_ptr<const I420Image> currentImage() const;
+
+    // Called on the compressor thread with every new JPEG; must not block.
+    void setFrameSink(std::function<void(std::shared_ptr<const JpegFrame>)> sink);
+    // Shortest time from the start of one compression to the next (tests and benchmarks shorten it).
+    void setFrameInterval(std::chrono::microseconds interval);
+
+    // One I420 picture to a JPEG at the given quality with `handle` (a TurboJPEG compressor); none,
+    // with a log line, when it cannot be compressed.
+    static std::shared_ptr<const JpegFrame> compress(void *handle, const I420Image &image, int quality);
+
+private:
+    void compressionThreadProc();
+
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::shared_ptr<const JpegFrame> currentFrameData_;
+    std::shared_ptr<const I420Image> currentImage_;
+    std::uint64_t imageGeneration_ = 0;    // counts pictures received; tells a new one from the last
+    std::uint64_t previousGeneration_ = 0; // the picture last compressed (or skipped)
+    bool running_ = false;
+    std::function<void(std::shared_ptr<const JpegFrame>)> sink_;
+    std::chrono::microseconds frameInterval_ = kDefaultFrameInterval;
+    std::thread thread_;
+    std::unique_ptr<DCObserverSet> observers_;
+};

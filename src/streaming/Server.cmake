@@ -1,0 +1,10 @@
+# The HTTP server, its response handlers, the MJPEG stream and the stream's JPEG compressor.
+target_sources(streaming PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/HTTPResponseHandler.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/HTTPServer.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/IncomingRequest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/JPEGCompressor.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/MJPEGStreamer.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/NetworkInterfaces.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/StreamPageResponder.cpp
+)
