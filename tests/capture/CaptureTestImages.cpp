@@ -20,14 +20,14 @@ QImage grid(QSize size) {
     return image;
 }
 
-QByteArray encode(const QImage &image, int subsampling, int quality) {
+QByteArray encode(const QImage &image, int subsampling, int quality, int flags) {
     const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
     tjhandle handle = tjInitCompress();
     unsigned char *out = nullptr;
     unsigned long size = 0;
     QByteArray result;
     if (tjCompress2(handle, rgb.constBits(), rgb.width(), int(rgb.bytesPerLine()), rgb.height(), TJPF_BGRX,
-                    &out, &size, subsampling, quality, 0) == 0)
+                    &out, &size, subsampling, quality, flags) == 0)
         result = QByteArray(reinterpret_cast<const char *>(out), qsizetype(size));
     tjFree(out);
     tjDestroy(handle);

@@ -14,7 +14,7 @@ QImage grid(QSize size);
 QColor gridColour(int column, int row);
 
 // `image` as a JPEG (TurboJPEG subsampling constant, quality), the way a camera would send it.
-QByteArray encode(const QImage &image, int subsampling, int quality = 95);
+QByteArray encode(const QImage &image, int subsampling, int quality = 95, int flags = 0);
 
 // True when the two colours differ by at most `tolerance` in each of red, green and blue.
 bool near(QColor actual, QColor expected, int tolerance = 24);

@@ -1,5 +1,8 @@
 #include "capture/FrameRenderer.h"
 
+#include <thread>
+#include <vector>
+
 #include <QImage>
 
 #include <gtest/gtest.h>
@@ -139,6 +142,20 @@ TEST(FrameRenderer, OddSizesAndGreyPictures) {
         state(1.5f, -1, -1, true, true)));
     ASSERT_NE(colour, nullptr);
     EXPECT_EQ(colour->size(), odd);
+    // Planes narrower than the decoder's whole blocks, straight and upside down.
+    for (const int subsampling : {TJSAMP_422, TJSAMP_420}) {
+        const auto whole =
+            Frame::fromJpeg(CaptureTestImages::encode(CaptureTestImages::grid(odd), subsampling), odd);
+        expectCells(renderer.render(*whole).get(), 4, [](int c, int r) { return QPoint(c, r); });
+        expectCells(renderer.render(*manipulateImage(whole, state(1, -1, -1, false, true))).get(), 4,
+                    [](int c, int r) { return QPoint(c, 3 - r); });
+    }
+
+    // Progressive pictures decode band by band as well.
+    const QByteArray progressive =
+        CaptureTestImages::encode(CaptureTestImages::grid(kSize), TJSAMP_420, 90, TJFLAG_PROGRESSIVE);
+    expectCells(renderer.render(*manipulateImage(Frame::fromJpeg(progressive, kSize), state(2, 0, 0))).get(),
+                2, [](int c, int r) { return QPoint(c, 2 + r); });
 
     const auto grey = renderer.render(
         *Frame::fromJpeg(CaptureTestImages::encode(CaptureTestImages::grid(kSize), TJSAMP_GRAY), kSize));
@@ -220,4 +237,29 @@ TEST(FrameRendererBuffers, PictureOutlivesItsRenderer) {
     }
     ASSERT_NE(picture, nullptr);
     EXPECT_TRUE(near(I420ImageConversion::toQImage(*picture).pixelColor(5, 5), gridColour(0, 0)));
+}
+
+TEST(FrameRendererThreads, RenderersOnTwoThreadsShareFramesAndHandPicturesOn) {
+    // A delivery thread's frame rendered by two consumers at once; pictures are let go on a third thread.
+    const auto frame = manipulateImage(
+        Frame::fromJpeg(CaptureTestImages::encode(CaptureTestImages::grid(kSize), TJSAMP_422), kSize),
+        state(2, -1, -1, true, false));
+    std::vector<std::shared_ptr<const I420Image>> handedOn[2];
+    auto consumer = [&frame](std::vector<std::shared_ptr<const I420Image>> &out) {
+        FrameRenderer renderer;
+        for (int i = 0; i < 20; ++i)
+            out.push_back(renderer.render(*frame));
+    };
+    std::thread a(consumer, std::ref(handedOn[0]));
+    std::thread b(consumer, std::ref(handedOn[1]));
+    a.join();
+    b.join();
+    std::thread release([&handedOn] {
+        for (auto &list : handedOn) {
+            for (const auto &picture : list)
+                ASSERT_NE(picture, nullptr);
+            list.clear();
+        }
+    });
+    release.join();
 }
