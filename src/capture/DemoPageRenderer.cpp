@@ -114,8 +114,10 @@ void DemoPageRenderer::drawPage() {
         QRect(chartRect_.left(), chartRect_.bottom() - unit_ / 2, chartRect_.width(), std::max(1, unit_ / 2)),
         rgb(20, 20, 20));
 
-    const int counterScale = std::max(1, unit_ * 3 / 2);
     const QString sample = QStringLiteral("FRAME 000000");
+    // As large as fits the right half of the lower page, beside the chart.
+    counterScale_ = std::max(1, ((right - left) / 2 - 2 * unit_) / (PixelFont::textWidth(sample, 1) + 2));
+    const int counterScale = counterScale_;
     counterRect_ = QRect(right - PixelFont::textWidth(sample, counterScale) - 2 * counterScale, lowerTop,
                          PixelFont::textWidth(sample, counterScale) + 2 * counterScale,
                          (PixelFont::kGlyphHeight + 4) * counterScale);
@@ -149,7 +151,7 @@ void DemoPageRenderer::drawMovingParts(quint32 frameNumber) {
 
     // The counter, white on dark so it reads at any zoom.
     fillRect(frame_, counterRect_, rgb(25, 25, 25));
-    const int scale = std::max(1, unit_ * 3 / 2);
+    const int scale = counterScale_;
     drawText(frame_, QPoint(counterRect_.left() + scale, counterRect_.top() + 2 * scale), scale,
              QStringLiteral("FRAME %1").arg(frameNumber % 1000000u, 6, 10, QLatin1Char('0')), 240);
 }

@@ -46,6 +46,7 @@ private:
     QSize size_;
     int quality_;
     int unit_ = 1;
+    int counterScale_ = 1;
     QRect pageRect_;
     QRect chartRect_;
     QRect counterRect_;
