@@ -1,0 +1,71 @@
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+struct ProgramRun {
+    int exitCode;
+    QString out;
+    QString err;
+};
+
+ProgramRun runProgram(const QStringList &arguments, const QTemporaryDir &home) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home.path() + QStringLiteral("/data"));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(KL_PROGRAM), arguments);
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished();
+        return {-1, {}, QStringLiteral("timed out")};
+    }
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+} // namespace
+
+TEST(ListControlsCommand, DemoPrintsTheSimulatedCamera) {
+    QTemporaryDir home;
+    const ProgramRun r = runProgram({QStringLiteral("--list-controls"), QStringLiteral("--demo")}, home);
+    ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
+    const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_GE(lines.size(), 18);
+    EXPECT_EQ(lines[0], QStringLiteral("model: UVC Camera"));
+    EXPECT_EQ(lines[1], QStringLiteral("short model: UVC Camera"));
+    EXPECT_EQ(lines[2], QStringLiteral("capabilities: 0x4f"));
+    EXPECT_EQ(lines[3], QStringLiteral("capture identifier: 0xfa12000017780206"));
+    EXPECT_TRUE(r.out.contains(
+        QRegularExpression(QStringLiteral(R"(\nbrightness\s+0\s+\(min -64, max 64, default 0\)\n)"))));
+    EXPECT_TRUE(r.out.contains(QRegularExpression(
+        QStringLiteral(R"(\nwhite balance temperature\s+4600\s+\(min 2800, max 6500, default 4600\)\n)"))));
+    EXPECT_TRUE(r.out.contains(
+        QRegularExpression(QStringLiteral(R"(\npower line frequency\s+1\s+\(min --, max --)"))));
+    EXPECT_TRUE(r.out.contains(QRegularExpression(QStringLiteral(R"(\nfocus auto\s+YES\n)"))));
+    // Log lines went to the log file, not to the results.
+    EXPECT_FALSE(r.out.contains(QStringLiteral("get frequency")));
+    QFile log(home.path() + QStringLiteral("/data/Orb/Log.txt"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(log.readAll().contains("get frequency 1"));
+
+    // A model name is accepted and, for now, gives the same plain camera.
+    const ProgramRun named =
+        runProgram({QStringLiteral("--list-controls"), QStringLiteral("--demo=Wren-HD")}, home);
+    EXPECT_EQ(named.exitCode, 0);
+    EXPECT_EQ(named.out, r.out);
+}
+
+TEST(ListControlsCommand, AnUnopenableDeviceIsAnError) {
+    QTemporaryDir home;
+    const ProgramRun r = runProgram({QStringLiteral("--list-controls"), QStringLiteral("--device"),
+                                     QStringLiteral("/nonexistent/video7")},
+                                    home);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.out.isEmpty());
+    EXPECT_TRUE(r.err.contains(QStringLiteral("/nonexistent/video7"))) << qPrintable(r.err);
+}
