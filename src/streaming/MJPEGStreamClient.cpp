@@ -256,7 +256,9 @@ void MJPEGStreamClient::start() {
     std::thread finishedThread;
     {
         std::lock_guard lock(mutex_);
-        if (session_ && !session_->hasFinished()) return;
+        if (session_ && !session_->hasFinished() && !session_->isStopping()) return;
+        // A handler cannot restart its own stream: its thread has to end first.
+        if (session_ && thread_.get_id() == std::this_thread::get_id()) return;
         // A stream that ended by itself left its thread to be joined here.
         finished = std::move(session_);
         finishedThread = std::move(thread_);

@@ -104,15 +104,16 @@ void MJPEGStreamSplitter::response(std::string_view contentType) {
         mode_ = Mode::PerPart;
         return;
     }
-    if (contentType.empty() || containsNoCase(contentType, "multipart/")) {
-        if (auto boundary = boundaryOf(contentType)) setBoundary(std::move(*boundary));
-        mode_ = Mode::Multipart;
-        sawBoundaryLine_ = false;
-        startHeaders(begin_);
-        process();
-        return;
-    }
-    diagnose("Content-Type \"" + std::string(contentType) + "\" is not a stream of JPEG images");
+    // Some servers label their multipart stream as something else (application/octet-stream) or not at
+    // all; the boundary lines in the body tell.
+    if (!contentType.empty() && !containsNoCase(contentType, "multipart/"))
+        diagnose("Content-Type \"" + std::string(contentType) +
+                 "\" is not multipart; reading it as multipart");
+    if (auto boundary = boundaryOf(contentType)) setBoundary(std::move(*boundary));
+    mode_ = Mode::Multipart;
+    sawBoundaryLine_ = false;
+    startHeaders(begin_);
+    process();
 }
 
 bool MJPEGStreamSplitter::append(const void *data, std::size_t size) {

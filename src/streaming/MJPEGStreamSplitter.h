@@ -40,7 +40,8 @@ public:
 
     void setDiagnosticHandler(DiagnosticHandler handler) { onDiagnostic_ = std::move(handler); }
 
-    // A response header arrived with this Content-Type value (empty when the header is absent).
+    // A response header arrived with this Content-Type value (empty when the header is absent). Any type
+    // but an image is read as multipart, its boundary taken from the body when the type names none.
     void response(std::string_view contentType);
     // Body bytes. Complete parts are delivered before this returns. Answers false when the stream has
     // to end because the undelivered bytes would exceed the bound; the buffer is then emptied.

@@ -7,3 +7,9 @@ kl_target_defaults(mjpegstreamtestsupport)
 kl_add_gtest(MJPEGStreamSplitterTest
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/MJPEGStreamSplitterTest.cpp
     LIBS streaming mjpegstreamtestsupport)
+kl_add_gtest(MJPEGStreamClientTest
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/MJPEGStreamClientTest.cpp
+    LIBS streaming mjpegstreamtestsupport)
+kl_add_gtest(MJPEGStreamFFmpegTest
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/MJPEGStreamFFmpegTest.cpp
+    LIBS streaming Boost::headers)

@@ -147,7 +147,7 @@ TEST_F(Stream, AfterTheCompressorStopsClientsKeepTheirConnectionButGetNoParts) {
     ASSERT_TRUE(handlersRunning(1));
 
     auto planes = std::make_shared<std::vector<std::uint8_t>>(64 * 48 * 3 / 2, 128);
-    auto image = std::make_shared<I420Image>();
+    auto image = std::make_shared<YuvPlanes>();
     image->width = 64;
     image->height = 48;
     image->planes[0] = planes->data();

@@ -1,0 +1,70 @@
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <boost/asio/ip/tcp.hpp>
+
+#include <gtest/gtest.h>
+
+#include "streaming/MJPEGStreamClient.h"
+#include "support/TestSupport.h"
+
+using namespace std::chrono_literals;
+
+// A stream server nobody here wrote: the ffmpeg encoder serving its own multipart JPEG output over HTTP.
+TEST(MJPEGStreamFFmpeg, DecodesAtLeastTwentyFramesOfAnEncodersTestPattern) {
+    const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
+    if (ffmpeg.isEmpty()) GTEST_SKIP() << "ffmpeg is not installed";
+
+    unsigned short port = 0;
+    {
+        boost::asio::io_context ioc;
+        boost::asio::ip::tcp::acceptor probe(
+            ioc, boost::asio::ip::tcp::endpoint(boost::asio::ip::address_v4::loopback(), 0));
+        port = probe.local_endpoint().port();
+    }
+    const QString url = QStringLiteral("http://127.0.0.1:%1/").arg(port);
+    QProcess server;
+    server.setProcessChannelMode(QProcess::MergedChannels);
+    server.start(ffmpeg, {"-nostdin", "-loglevel", "error", "-f", "lavfi", "-i",
+                          "testsrc=size=640x480:rate=25", "-t", "60", "-f", "mpjpeg", "-listen", "1", url});
+    ASSERT_TRUE(server.waitForStarted(5000));
+
+    std::mutex mutex;
+    int decoded = 0;
+    bool allFullSize = true;
+    std::atomic<bool> ended{false};
+    MJPEGStreamClient client;
+    client.setStreamURL(QUrl(url));
+    client.setPictureHandler([&](const DecodedPicture &picture, const MJPEGStreamClient::Part &) {
+        std::lock_guard lock(mutex);
+        ++decoded;
+        allFullSize = allFullSize && picture.width == 640 && picture.height == 480;
+    });
+    client.setEndHandler([&](const std::string &) { ended = true; });
+    const auto enough = [&] {
+        std::lock_guard lock(mutex);
+        return decoded >= 20;
+    };
+    // The encoder opens its listening socket only after it has set up its input.
+    for (int attempt = 0; attempt < 100 && !enough(); ++attempt) {
+        ended = false;
+        client.start();
+        waitUntil([&] { return ended.load() || enough(); }, 10s);
+        if (!enough()) std::this_thread::sleep_for(100ms);
+        if (server.state() == QProcess::NotRunning) break;
+    }
+    client.stop();
+    const bool exitedEarly = server.state() == QProcess::NotRunning;
+    server.kill(); // by its process id
+    server.waitForFinished(5000);
+    EXPECT_FALSE(exitedEarly) << server.readAll().toStdString();
+
+    std::lock_guard lock(mutex);
+    EXPECT_GE(decoded, 20);
+    EXPECT_TRUE(allFullSize);
+}
