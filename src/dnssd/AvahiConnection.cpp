@@ -43,8 +43,8 @@ void AvahiConnection::connectClient() {
         client_ = nullptr;
         if (!reportedAbsent_)
             DCLog("DNS-SD: cannot reach avahi-daemon (%s); network cameras and announcements wait for it, "
-                  "retrying every %lld s",
-                  avahi_strerror(error), static_cast<long long>(retryInterval_.count() / 1000));
+                  "retrying every %.1f s",
+                  avahi_strerror(error), static_cast<double>(retryInterval_.count()) / 1000.0);
         reportedAbsent_ = true;
         setState(State::Absent);
         retryTimer_.start(retryInterval_);

@@ -1,8 +1,12 @@
 // Against a real avahi-daemon: run only inside tools/dnssd-netns.sh (see CMakeLists.txt); outside it
 // every test skips.
+#include <atomic>
+#include <functional>
 #include <memory>
+#include <thread>
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -42,7 +46,7 @@ QString unescape(const QString &field) {
     const QByteArray in = field.toLatin1();
     QByteArray out;
     for (qsizetype i = 0; i < in.size(); ++i) {
-        if (in[i] == '\\' && i + 3 < in.size() && QChar(in[i + 1]).isDigit()) {
+        if (in[i] == '\\' && i + 3 < in.size() && QChar::fromLatin1(in[i + 1]).isDigit()) {
             out.append(static_cast<char>(in.mid(i + 1, 3).toInt()));
             i += 3;
         } else if (in[i] == '\\' && i + 1 < in.size()) {
@@ -282,4 +286,117 @@ TEST(AvahiNetns, WithoutABusItLogsOnceKeepsRunningAndPicksTheDaemonUpLater) {
     EXPECT_TRUE(provider.isDaemonRunning());
     EXPECT_EQ(recorder.last("resolved")->resolution.addresses.value(0).address, QHostAddress(kAddress));
     stopProcess(publisher);
+}
+
+// One daemon on both ends of the veth: every service shows up once per interface, as on a machine
+// with two network connections. The browser reports it once, and removes it once, when the last goes.
+TEST(AvahiNetns, AServiceSeenOnTwoInterfacesIsFoundAndRemovedOnce) {
+    REQUIRE_NAMESPACE();
+    AvahiDnsSdProvider provider;
+    DnsSdRecorder recorder;
+    auto browser = provider.createBrowser(recorder);
+    browser->searchForServicesOfType(kStream, QString());
+    auto publisher = avahiPublish(QStringLiteral("Twice"), kStream, 8080, {});
+    ASSERT_TRUE(waitUntil([&] { return recorder.count("found") == 1; }, 15s));
+    // Both instances are in once the daemon's own browse shows them.
+    qsizetype instances = 0;
+    for (int attempt = 0; attempt < 10 && instances < 2; ++attempt)
+        instances = avahiBrowse(kStream).size();
+    ASSERT_EQ(instances, 2);
+    waitUntil([] { return false; }, 300ms);
+    EXPECT_EQ(recorder.count("found"), 1);
+    stopProcess(publisher);
+    ASSERT_TRUE(waitUntil([&] { return recorder.count("removed") == 1; }, 15s));
+    waitUntil([] { return false; }, 300ms);
+    EXPECT_EQ(recorder.count("removed"), 1);
+    EXPECT_EQ(recorder.count("found"), 1);
+}
+
+// In the program the objects live on the device thread: the Avahi connection runs on whichever thread's
+// event loop made it.
+TEST(AvahiNetns, TheAvahiObjectsWorkOnAThreadOfTheirOwn) {
+    REQUIRE_NAMESPACE();
+    auto publisher = avahiPublish(QStringLiteral("Seen from a thread"), kStream, 8123, {"path=/x"});
+    std::atomic<bool> resolved{false}, wrongThread{false};
+    std::atomic<int> port{0};
+    std::thread device([&] {
+        QEventLoop loop; // gives this thread an event dispatcher
+        const std::thread::id self = std::this_thread::get_id();
+        AvahiDnsSdProvider provider;
+        struct Delegate : DnsSdBrowserDelegate, DnsSdResolverDelegate {
+            std::unique_ptr<DnsSdResolver> resolver;
+            std::function<void(const DnsSdResolution &)> onResolved;
+            std::function<void()> check;
+            void didFindService(DnsSdBrowser &, const DnsSdService &service, bool) override {
+                check();
+                resolver->resolve(service, 0ms);
+            }
+            void didRemoveService(DnsSdBrowser &, const DnsSdService &, bool) override { check(); }
+            void didNotSearch(DnsSdBrowser &, const DnsSdError &) override { check(); }
+            void didResolveAddress(DnsSdResolver &, const DnsSdService &, const DnsSdResolution &r) override {
+                check();
+                onResolved(r);
+            }
+            void didNotResolve(DnsSdResolver &, const DnsSdService &, const DnsSdError &) override {
+                check();
+            }
+        } delegate;
+        delegate.check = [&] {
+            if (std::this_thread::get_id() != self) wrongThread = true;
+        };
+        delegate.onResolved = [&](const DnsSdResolution &r) {
+            port = r.addresses.value(0).port;
+            resolved = true;
+        };
+        delegate.resolver = provider.createResolver(delegate);
+        auto browser = provider.createBrowser(delegate);
+        browser->searchForServicesOfType(kStream, QString());
+        for (int i = 0; i < 15000 && !resolved; ++i) {
+            loop.processEvents(QEventLoop::AllEvents);
+            std::this_thread::sleep_for(1ms);
+        }
+        browser.reset();
+        delegate.resolver.reset();
+    });
+    device.join();
+    EXPECT_TRUE(resolved.load());
+    EXPECT_EQ(port.load(), 8123);
+    EXPECT_FALSE(wrongThread.load());
+    stopProcess(publisher);
+}
+
+// A system bus without avahi-daemon on it: the client waits (AVAHI_CLIENT_NO_FAIL), says so once, and
+// nothing fails or is found. Runs in a process of its own (the bus address is read once).
+TEST(AvahiNetns, ABusWithoutTheDaemonIsWaitedForQuietly) {
+    REQUIRE_NAMESPACE();
+    QTemporaryDir dir(QStringLiteral("/tmp/kl-bus-XXXXXX"));
+    ASSERT_TRUE(dir.isValid());
+    const QString address = QStringLiteral("unix:path=") + dir.filePath(QStringLiteral("bus"));
+    QProcess bus;
+    bus.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                                              QStringLiteral("--address=") + address});
+    ASSERT_TRUE(bus.waitForStarted(5000));
+    ASSERT_TRUE(waitUntil([&] { return QFile::exists(dir.filePath(QStringLiteral("bus"))); }, 10s));
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", address.toUtf8());
+    {
+        LogCapture log;
+        AvahiDnsSdProvider provider(100ms);
+        DnsSdRecorder recorder;
+        auto browser = provider.createBrowser(recorder);
+        browser->searchForServicesOfType(kStream, QString());
+        auto publisher = provider.createPublisher(recorder);
+        publisher->publish(QStringLiteral("Waiting"), {{kStream, 8080, {}}});
+        auto resolver = provider.createResolver(recorder);
+        resolver->resolve({QStringLiteral("Waiting"), kStream, QStringLiteral("local."), -1, -1, {}}, 0ms);
+        waitUntil([] { return false; }, 500ms);
+        EXPECT_FALSE(provider.isDaemonRunning());
+        EXPECT_TRUE(recorder.events.isEmpty());
+        EXPECT_EQ(log.messages().filter(QStringLiteral("avahi-daemon is not running; waiting for it")).size(),
+                  1)
+            << qPrintable(log.messages().join(QLatin1Char('\n')));
+        EXPECT_TRUE(
+            log.contains(QStringLiteral("\"Waiting\" will be announced once avahi-daemon is running")));
+    }
+    bus.terminate();
+    bus.waitForFinished(5000);
 }

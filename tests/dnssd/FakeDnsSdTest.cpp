@@ -160,19 +160,17 @@ TEST_F(FakeDnsSd, TheDelegateMayDeleteTheBrowserInsideACallback) {
 
 // The device thread owns its browser; services published on the main thread reach it there. A plain
 // std::thread turning its own Qt event loop keeps the hand-over visible to ThreadSanitizer.
-TEST_F(FakeDnsSd, EventsArriveOnTheThreadThatMadeTheObject)
-{
+TEST_F(FakeDnsSd, EventsArriveOnTheThreadThatMadeTheObject) {
     struct CountingDelegate : DnsSdBrowserDelegate {
         std::atomic<int> found{0};
         std::atomic<bool> wrongThread{false};
         std::thread::id expected;
-        void didFindService(DnsSdBrowser&, const DnsSdService&, bool) override
-        {
+        void didFindService(DnsSdBrowser &, const DnsSdService &, bool) override {
             if (std::this_thread::get_id() != expected) wrongThread = true;
             ++found;
         }
-        void didRemoveService(DnsSdBrowser&, const DnsSdService&, bool) override {}
-        void didNotSearch(DnsSdBrowser&, const DnsSdError&) override {}
+        void didRemoveService(DnsSdBrowser &, const DnsSdService &, bool) override {}
+        void didNotSearch(DnsSdBrowser &, const DnsSdError &) override {}
     } delegate;
     std::atomic<bool> searching{false}, stop{false};
     std::thread device([&] {
