@@ -36,6 +36,8 @@ public:
     std::shared_ptr<const I420Image> render(const Frame &frame, QSize outputSize = {});
 
     const PixelBufferPool &pool() const { return *pool_; }
+    // Frames that could not be rendered since creation (each one logged or counted here).
+    quint64 droppedFrames() const { return failures_; }
 
 private:
     bool renderJpeg(const Frame &frame, const QRect &source, I420Image &out);

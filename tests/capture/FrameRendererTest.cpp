@@ -208,6 +208,9 @@ TEST(FrameRendererBadInput, JpegOfAnotherSizeOrHugeHeaderIsRefused) {
     huge[sof + 7] = char(0xEA);
     huge[sof + 8] = char(0x60);
     EXPECT_EQ(renderer.render(*Frame::fromJpeg(huge, QSize(60000, 60000))), nullptr);
+    // The second failure in a row is counted but not logged again.
+    EXPECT_EQ(renderer.droppedFrames(), 2u);
+    EXPECT_EQ(log.messages().filter(QStringLiteral("Frame dropped")).size(), 1);
 }
 
 TEST(FrameRendererBuffers, ManyFramesReuseTheSameFewBuffers) {
