@@ -1,6 +1,8 @@
 # The C libraries behind our transports and codecs. Each is linked PRIVATE by the one folder that
 # needs it, so its headers stay inside that folder.
 pkg_check_modules(TurboJPEG REQUIRED IMPORTED_TARGET libturbojpeg)
+# The classic libjpeg API of the same library: scanline skipping and cropping for partial decodes.
+pkg_check_modules(LibJpeg REQUIRED IMPORTED_TARGET libjpeg)
 pkg_check_modules(LibExif REQUIRED IMPORTED_TARGET libexif)
 pkg_check_modules(LibUSB REQUIRED IMPORTED_TARGET libusb-1.0)
 pkg_check_modules(LibUdev REQUIRED IMPORTED_TARGET libudev)
