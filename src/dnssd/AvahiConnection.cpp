@@ -46,6 +46,7 @@ void AvahiConnection::connectClient() {
                   "retrying every %.1f s",
                   avahi_strerror(error), static_cast<double>(retryInterval_.count()) / 1000.0);
         reportedAbsent_ = true;
+        reportedNoDaemon_ = false; // a later "no daemon" is news again
         setState(State::Absent);
         retryTimer_.start(retryInterval_);
         return;

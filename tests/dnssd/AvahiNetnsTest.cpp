@@ -366,37 +366,53 @@ TEST(AvahiNetns, TheAvahiObjectsWorkOnAThreadOfTheirOwn) {
 }
 
 // A system bus without avahi-daemon on it: the client waits (AVAHI_CLIENT_NO_FAIL), says so once, and
-// nothing fails or is found. Runs in a process of its own (the bus address is read once).
-TEST(AvahiNetns, ABusWithoutTheDaemonIsWaitedForQuietly) {
+// nothing fails or is found. When the bus itself goes and comes back, the client is dropped, retried
+// and made again. Runs in a process of its own (the bus address is read once).
+TEST(AvahiNetns, ABusWithoutTheDaemonIsWaitedForQuietlyAndALostBusIsRetried) {
     REQUIRE_NAMESPACE();
     QTemporaryDir dir(QStringLiteral("/tmp/kl-bus-XXXXXX"));
     ASSERT_TRUE(dir.isValid());
-    const QString address = QStringLiteral("unix:path=") + dir.filePath(QStringLiteral("bus"));
-    QProcess bus;
-    bus.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                                              QStringLiteral("--address=") + address});
-    ASSERT_TRUE(bus.waitForStarted(5000));
-    ASSERT_TRUE(waitUntil([&] { return QFile::exists(dir.filePath(QStringLiteral("bus"))); }, 10s));
+    const QString socket = dir.filePath(QStringLiteral("bus"));
+    const QString address = QStringLiteral("unix:path=") + socket;
+    auto startBus = [&] {
+        auto bus = std::make_unique<QProcess>();
+        bus->start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                                                   QStringLiteral("--address=") + address});
+        EXPECT_TRUE(bus->waitForStarted(5000));
+        EXPECT_TRUE(waitUntil([&] { return QFile::exists(socket); }, 10s));
+        return bus;
+    };
+    auto bus = startBus();
     qputenv("DBUS_SYSTEM_BUS_ADDRESS", address.toUtf8());
-    {
-        LogCapture log;
-        AvahiDnsSdProvider provider(100ms);
-        DnsSdRecorder recorder;
-        auto browser = provider.createBrowser(recorder);
-        browser->searchForServicesOfType(kStream, QString());
-        auto publisher = provider.createPublisher(recorder);
-        publisher->publish(QStringLiteral("Waiting"), {{kStream, 8080, {}}});
-        auto resolver = provider.createResolver(recorder);
-        resolver->resolve({QStringLiteral("Waiting"), kStream, QStringLiteral("local."), -1, -1, {}}, 0ms);
-        waitUntil([] { return false; }, 500ms);
-        EXPECT_FALSE(provider.isDaemonRunning());
-        EXPECT_TRUE(recorder.events.isEmpty());
-        EXPECT_EQ(log.messages().filter(QStringLiteral("avahi-daemon is not running; waiting for it")).size(),
-                  1)
-            << qPrintable(log.messages().join(QLatin1Char('\n')));
-        EXPECT_TRUE(
-            log.contains(QStringLiteral("\"Waiting\" will be announced once avahi-daemon is running")));
-    }
-    bus.terminate();
-    bus.waitForFinished(5000);
+    LogCapture log;
+    AvahiDnsSdProvider provider(100ms);
+    DnsSdRecorder recorder;
+    auto browser = provider.createBrowser(recorder);
+    browser->searchForServicesOfType(kStream, QString());
+    auto publisher = provider.createPublisher(recorder);
+    publisher->publish(QStringLiteral("Waiting"), {{kStream, 8080, {}}});
+    auto resolver = provider.createResolver(recorder);
+    resolver->resolve({QStringLiteral("Waiting"), kStream, QStringLiteral("local."), -1, -1, {}}, 0ms);
+    waitUntil([] { return false; }, 500ms);
+    EXPECT_FALSE(provider.isDaemonRunning());
+    EXPECT_EQ(log.messages().filter(QStringLiteral("avahi-daemon is not running; waiting for it")).size(), 1)
+        << qPrintable(log.messages().join(QLatin1Char('\n')));
+    EXPECT_TRUE(log.contains(QStringLiteral("\"Waiting\" will be announced once avahi-daemon is running")));
+
+    stopProcess(bus);
+    QFile::remove(socket);
+    ASSERT_TRUE(waitUntil([&] { return log.contains(QStringLiteral("cannot reach avahi-daemon")); }, 10s))
+        << qPrintable(log.messages().join(QLatin1Char('\n')));
+    waitUntil([] { return false; }, 400ms); // several retries, one line
+    EXPECT_EQ(log.messages().filter(QStringLiteral("cannot reach avahi-daemon")).size(), 1);
+
+    bus = startBus();
+    ASSERT_TRUE(waitUntil([&] { return log.contains(QStringLiteral("the system bus is back")); }, 10s));
+    waitUntil([] { return false; }, 300ms);
+    EXPECT_EQ(log.messages().filter(QStringLiteral("avahi-daemon is not running; waiting for it")).size(), 2);
+    EXPECT_TRUE(recorder.events.isEmpty()); // waiting is not failing
+    resolver.reset();
+    publisher.reset();
+    browser.reset();
+    stopProcess(bus);
 }
