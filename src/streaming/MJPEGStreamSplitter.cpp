@@ -190,6 +190,7 @@ bool MJPEGStreamSplitter::processHeaders() {
             startBody(pos_);
             return true;
         }
+        if (pos_ == end) return false;
         const void *newline = std::memchr(data + pos_, '\n', end - pos_);
         const std::size_t lineEnd =
             newline ? static_cast<std::size_t>(static_cast<const std::uint8_t *>(newline) - data) : end;
