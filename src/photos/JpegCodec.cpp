@@ -1,6 +1,9 @@
 #include "photos/JpegCodec.h"
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
+#include <vector>
 
 #include <turbojpeg.h>
 
@@ -23,6 +26,10 @@ tjhandle transformer() {
     thread_local TjHandle handle(tjInitTransform());
     return handle.get();
 }
+
+// QImage's 32-bit formats hold 0xAARRGGBB words, which are B, G, R, A bytes on this byte order.
+static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN, "pixel layout assumes a little-endian machine");
+constexpr int kQImage32BitFormat = TJPF_BGRX;
 
 struct TjFree {
     void operator()(unsigned char *buffer) const { tjFree(buffer); }
@@ -66,14 +73,30 @@ QByteArray JpegCodec::compressI420(const uint8_t *const planes[3], const int str
                                    int quality, QString *error) {
     tjhandle handle = compressor();
     if (!handle || !sizeAcceptable(size, error)) return {};
-    QByteArray out(static_cast<qsizetype>(tjBufSize(size.width(), size.height(), TJSAMP_420)),
-                   Qt::Uninitialized);
+    const int width = size.width(), height = size.height();
+    // TurboJPEG reads the luma plane of 4:2:0 padded to even width and height. An odd-sized
+    // picture gets a padded copy (last column and row repeated); I420 chroma already has that size.
+    std::vector<uint8_t> paddedLuma;
+    const unsigned char *source[3] = {planes[0], planes[1], planes[2]};
+    int sourceStrides[3] = {strides[0], strides[1], strides[2]};
+    if (width % 2 || height % 2) {
+        const int paddedWidth = tjPlaneWidth(0, width, TJSAMP_420);
+        const int paddedHeight = tjPlaneHeight(0, height, TJSAMP_420);
+        paddedLuma.resize(static_cast<size_t>(paddedWidth) * static_cast<size_t>(paddedHeight));
+        for (int row = 0; row < paddedHeight; ++row) {
+            const uint8_t *from = planes[0] + static_cast<ptrdiff_t>(std::min(row, height - 1)) * strides[0];
+            uint8_t *to = paddedLuma.data() + static_cast<ptrdiff_t>(row) * paddedWidth;
+            std::memcpy(to, from, static_cast<size_t>(width));
+            if (paddedWidth > width) to[width] = from[width - 1];
+        }
+        source[0] = paddedLuma.data();
+        sourceStrides[0] = paddedWidth;
+    }
+    QByteArray out(static_cast<qsizetype>(tjBufSize(width, height, TJSAMP_420)), Qt::Uninitialized);
     auto *buffer = reinterpret_cast<unsigned char *>(out.data());
     unsigned long length = static_cast<unsigned long>(out.size());
-    // TurboJPEG only reads the planes; its signature predates const-correctness.
-    if (tjCompressFromYUVPlanes(handle, const_cast<const unsigned char **>(planes), size.width(), strides,
-                                size.height(), TJSAMP_420, &buffer, &length, quality,
-                                TJFLAG_NOREALLOC) != 0) {
+    if (tjCompressFromYUVPlanes(handle, source, width, sourceStrides, height, TJSAMP_420, &buffer, &length,
+                                quality, TJFLAG_NOREALLOC) != 0) {
         fail(error, tjError(handle));
         return {};
     }
@@ -100,14 +123,32 @@ QByteArray JpegCodec::compressRGB(const uint8_t *rgb, int stride, QSize size, Su
 
 QByteArray JpegCodec::compressImage(const QImage &image, Subsampling subsampling, int quality,
                                     QString *error) {
-    const QImage rgb =
-        image.format() == QImage::Format_RGB888 ? image : image.convertToFormat(QImage::Format_RGB888);
-    if (rgb.isNull()) {
+    if (image.isNull()) {
         fail(error, QStringLiteral("no picture"));
         return {};
     }
-    return compressRGB(rgb.constBits(), static_cast<int>(rgb.bytesPerLine()), rgb.size(), subsampling,
-                       quality, error);
+    if (image.format() == QImage::Format_RGB888)
+        return compressRGB(image.constBits(), static_cast<int>(image.bytesPerLine()), image.size(),
+                           subsampling, quality, error);
+    // 32-bit pixels are read as they are (alpha ignored); anything else is converted once.
+    const bool direct = image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32 ||
+                        image.format() == QImage::Format_ARGB32_Premultiplied;
+    const QImage source = direct ? image : image.convertToFormat(QImage::Format_RGB32);
+    tjhandle handle = compressor();
+    if (!handle || !sizeAcceptable(source.size(), error)) return {};
+    const int samp = static_cast<int>(subsampling);
+    QByteArray out(static_cast<qsizetype>(tjBufSize(source.width(), source.height(), samp)),
+                   Qt::Uninitialized);
+    auto *buffer = reinterpret_cast<unsigned char *>(out.data());
+    unsigned long length = static_cast<unsigned long>(out.size());
+    if (tjCompress2(handle, source.constBits(), source.width(), static_cast<int>(source.bytesPerLine()),
+                    source.height(), kQImage32BitFormat, &buffer, &length, samp, quality,
+                    TJFLAG_NOREALLOC) != 0) {
+        fail(error, tjError(handle));
+        return {};
+    }
+    out.truncate(static_cast<qsizetype>(length));
+    return out;
 }
 
 QSize JpegCodec::scaledSize(QSize full, int minimumWidth) {
@@ -128,14 +169,14 @@ QImage JpegCodec::decode(const QByteArray &jpeg, int minimumWidth, QString *erro
     const auto header = info(jpeg, error);
     if (!header || !sizeAcceptable(header->size, error)) return {};
     const QSize size = scaledSize(header->size, minimumWidth);
-    QImage image(size, QImage::Format_RGB888);
+    QImage image(size, QImage::Format_RGB32);
     if (image.isNull()) {
         fail(error, QStringLiteral("out of memory"));
         return {};
     }
     tjhandle handle = decompressor();
     if (tjDecompress2(handle, bytes(jpeg), static_cast<unsigned long>(jpeg.size()), image.bits(),
-                      size.width(), static_cast<int>(image.bytesPerLine()), size.height(), TJPF_RGB,
+                      size.width(), static_cast<int>(image.bytesPerLine()), size.height(), kQImage32BitFormat,
                       TJFLAG_LIMITSCANS) != 0) {
         // A warning (typically a truncated file) still leaves a usable picture.
         if (tjGetErrorCode(handle) != TJERR_WARNING) {

@@ -32,11 +32,11 @@ public:
                                    int quality, QString *error = nullptr);
     static QByteArray compressRGB(const uint8_t *rgb, int stride, QSize size, Subsampling subsampling,
                                   int quality, QString *error = nullptr);
-    // Any QImage; it is converted to RGB888 first when it is in another format.
+    // Any QImage; RGB888 and the 32-bit RGB formats are read directly, others converted first.
     static QByteArray compressImage(const QImage &image, Subsampling subsampling, int quality,
                                     QString *error = nullptr);
 
-    // The picture as RGB888. With `minimumWidth` > 0 it is decoded at the smallest DCT scale
+    // The picture as QImage::Format_RGB32. With `minimumWidth` > 0 it is decoded at the smallest DCT scale
     // (1/8 up to 1/1) whose width is still at least `minimumWidth`. A truncated file answers the
     // part that could be decoded; a corrupt one a null image.
     static QImage decode(const QByteArray &jpeg, int minimumWidth = 0, QString *error = nullptr);

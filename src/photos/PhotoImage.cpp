@@ -5,6 +5,7 @@
 
 #include "core/DCLog.h"
 #include "photos/ExifTags.h"
+#include "photos/ImageUtilities.h"
 #include "photos/JpegCodec.h"
 #include "photos/JpegHeader.h"
 #include "photos/SafeFileReader.h"
@@ -67,6 +68,15 @@ QByteArray PhotoImage::readFile(const QString &path, QString *error) {
     return data;
 }
 
+QSize PhotoImage::sizeOfData(const QByteArray &data) {
+    if (const auto header = JpegHeader::parse(data, false)) return header->size;
+    QBuffer buffer;
+    buffer.setData(data);
+    QImageReader reader(&buffer);
+    reader.setDecideFormatFromContent(true);
+    return reader.size();
+}
+
 QImage PhotoImage::decodeData(const QByteArray &data, int minimumWidth, QString *error) {
     if (looksLikeJpeg(data)) return JpegCodec::decode(data, minimumWidth, error);
     QBuffer buffer;
@@ -101,5 +111,5 @@ QImage PhotoImage::scaledToWidth(int width) const {
         DCLog("Cannot decode %s: %s", qUtf8Printable(path_), qUtf8Printable(error));
         return image;
     }
-    return image.width() == width ? image : image.scaledToWidth(width, Qt::SmoothTransformation);
+    return ImageUtilities::scaledToWidth(image, width);
 }

@@ -41,6 +41,8 @@ public:
 
     // The file's bytes, bounded by kMaxFileSize; empty with `error` on failure.
     static QByteArray readFile(const QString &path, QString *error);
+    // The pixel size of a picture in memory, from its header; invalid when unknown.
+    static QSize sizeOfData(const QByteArray &data);
     // Any supported picture in memory, at least `minimumWidth` wide when that is > 0 (JPEG via
     // DCT scaling, other formats via their reader).
     static QImage decodeData(const QByteArray &data, int minimumWidth, QString *error);

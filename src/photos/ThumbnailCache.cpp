@@ -11,6 +11,7 @@
 
 #include "core/DCLog.h"
 #include "photos/AtomicFileWriter.h"
+#include "photos/ImageUtilities.h"
 #include "photos/PhotoImage.h"
 #include "photos/SafeFileReader.h"
 
@@ -133,17 +134,17 @@ QImage ThumbnailCache::thumbnail(const QString &path, int width) const {
         thumb = makeThumbnail(path, box, mtime, uri, target);
         if (thumb.isNull()) return {};
     }
-    return thumb.width() <= width ? thumb : thumb.scaledToWidth(width, Qt::SmoothTransformation);
+    return thumb.width() <= width ? thumb : ImageUtilities::scaledToWidth(thumb, width);
 }
 
 QImage ThumbnailCache::makeThumbnail(const QString &path, int box, qint64 mtime, const QString &uri,
                                      const QString &target) const {
     QString error;
     const QByteArray data = PhotoImage::readFile(path, &error);
-    const PhotoImage::Probe probe = PhotoImage::probe(path, false);
+    const QSize size = PhotoImage::sizeOfData(data);
     // The decode only has to cover the box the thumbnail fits in.
-    const QSize fitted = probe.size.isValid() ? probe.size.scaled(box, box, Qt::KeepAspectRatio) : QSize();
-    const int minimumWidth = fitted.isValid() && fitted.width() < probe.size.width() ? fitted.width() : 0;
+    const QSize fitted = size.isValid() ? size.scaled(box, box, Qt::KeepAspectRatio) : QSize();
+    const int minimumWidth = fitted.isValid() && fitted.width() < size.width() ? fitted.width() : 0;
     QImage picture = data.isEmpty() ? QImage() : PhotoImage::decodeData(data, minimumWidth, &error);
     if (picture.isNull()) {
         DCLog("No thumbnail for %s: %s", qUtf8Printable(path), qUtf8Printable(error));
@@ -151,7 +152,8 @@ QImage ThumbnailCache::makeThumbnail(const QString &path, int box, qint64 mtime,
         return {};
     }
     if (picture.width() > box || picture.height() > box)
-        picture = picture.scaled(box, box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        picture = ImageUtilities::scaledToWidth(picture,
+                                                picture.size().scaled(box, box, Qt::KeepAspectRatio).width());
     picture.setText(kUriKey, uri);
     picture.setText(kMTimeKey, QString::number(mtime));
     picture.setText(QStringLiteral("Thumb::Size"), QString::number(data.size()));

@@ -9,28 +9,25 @@
 #include <QProcess>
 
 QImage testPattern(int width, int height) {
-    QImage image(width, height, QImage::Format_RGB888);
+    QImage image(width, height, QImage::Format_RGB32);
     for (int y = 0; y < height; ++y) {
-        uchar *line = image.scanLine(y);
-        for (int x = 0; x < width; ++x) {
-            line[3 * x] = static_cast<uchar>((x * 255) / std::max(1, width - 1));
-            line[3 * x + 1] = static_cast<uchar>((y * 255) / std::max(1, height - 1));
-            line[3 * x + 2] = static_cast<uchar>(((x / 16 + y / 16) % 2) ? 200 : 40);
-        }
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < width; ++x)
+            line[x] = qRgb((x * 255) / std::max(1, width - 1), (y * 255) / std::max(1, height - 1),
+                           ((x / 16 + y / 16) % 2) ? 200 : 40);
     }
     return image;
 }
 
-I420Picture::I420Picture(const QImage &source) : size(source.size()) {
-    const QImage image = source.convertToFormat(QImage::Format_RGB888);
+I420Picture::I420Picture(const QImage &image) : size(image.size()) {
     const int w = size.width(), h = size.height(), cw = (w + 1) / 2, ch = (h + 1) / 2;
     y.resize(static_cast<size_t>(w * h));
     u.assign(static_cast<size_t>(cw * ch), 128);
     v.assign(static_cast<size_t>(cw * ch), 128);
     for (int row = 0; row < h; ++row) {
-        const uchar *line = image.constScanLine(row);
         for (int x = 0; x < w; ++x) {
-            const int r = line[3 * x], g = line[3 * x + 1], b = line[3 * x + 2];
+            const QRgb p = image.pixel(x, row);
+            const int r = qRed(p), g = qGreen(p), b = qBlue(p);
             // JPEG's YCbCr is full range (JFIF), as the camera's decoded frames are.
             y[static_cast<size_t>(row * w + x)] =
                 static_cast<uint8_t>(std::lround(0.299 * r + 0.587 * g + 0.114 * b));

@@ -108,7 +108,7 @@ TEST_F(SnapshotNamerTest, SimultaneousSnapshotsGetDistinctCompleteFiles) {
     auto n = namer();
     constexpr int kThreads = 6;
     std::vector<QString> paths(kThreads);
-    std::vector<bool> written(kThreads);
+    std::vector<int> written(kThreads); // not vector<bool>: its bits share words
     const I420Picture picture(testPattern(160, 120));
     std::vector<std::thread> threads;
     for (int i = 0; i < kThreads; ++i) {

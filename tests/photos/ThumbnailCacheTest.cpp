@@ -16,6 +16,10 @@
 
 namespace {
 
+bool isRed(QRgb pixel) {
+    return qRed(pixel) > 240 && qGreen(pixel) < 16 && qBlue(pixel) < 16;
+}
+
 class ThumbnailCacheTest : public ::testing::Test {
 protected:
     QString path(const QString &name) const { return dir_.filePath(name); }
@@ -55,14 +59,14 @@ TEST_F(ThumbnailCacheTest, StoredInTheSharedCacheAndReusedUntilTheFileChanges) {
     marker.setText(QStringLiteral("Thumb::URI"), uri);
     marker.setText(QStringLiteral("Thumb::MTime"), mtime);
     ASSERT_TRUE(marker.save(stored, "PNG"));
-    EXPECT_EQ(cache_.thumbnail(path("p.jpg"), 160).pixel(80, 60), qRgb(255, 0, 0));
+    EXPECT_TRUE(isRed(cache_.thumbnail(path("p.jpg"), 160).pixel(80, 60)));
 
     // A newer file makes it stale.
     QFile photo(path("p.jpg"));
     ASSERT_TRUE(photo.open(QIODevice::ReadWrite));
     photo.setFileTime(QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime);
     photo.close();
-    EXPECT_NE(cache_.thumbnail(path("p.jpg"), 160).pixel(80, 60), qRgb(255, 0, 0));
+    EXPECT_FALSE(isRed(cache_.thumbnail(path("p.jpg"), 160).pixel(80, 60)));
     EXPECT_EQ(cache_.thumbnail(path("p.jpg"), 100).size(), QSize(100, 75)); // the "normal" flavour
 }
 
