@@ -33,8 +33,8 @@ void JPEGCompressor::start() {
         observers_ = std::make_unique<DCObserverSet>();
         observers_->add(DCNote::DCWillDisplayImage, [this](const DCNotification &notification) {
             const QVariant image = notification.userInfo.value(DCKey::Image);
-            if (image.canConvert<std::shared_ptr<const I420Image>>())
-                captureViewWillDisplayImage(image.value<std::shared_ptr<const I420Image>>());
+            if (image.canConvert<std::shared_ptr<const YuvPlanes>>())
+                captureViewWillDisplayImage(image.value<std::shared_ptr<const YuvPlanes>>());
         });
     }
 }
@@ -57,7 +57,7 @@ bool JPEGCompressor::isRunning() const {
     return running_;
 }
 
-void JPEGCompressor::captureViewWillDisplayImage(std::shared_ptr<const I420Image> image) {
+void JPEGCompressor::captureViewWillDisplayImage(std::shared_ptr<const YuvPlanes> image) {
     if (!image) return;
     {
         std::lock_guard lock(mutex_);
@@ -78,7 +78,7 @@ void JPEGCompressor::setCurrentFrameData(std::shared_ptr<const JpegFrame> frame)
     currentFrameData_ = std::move(frame);
 }
 
-std::shared_ptr<const I420Image> JPEGCompressor::currentImage() const {
+std::shared_ptr<const YuvPlanes> JPEGCompressor::currentImage() const {
     std::lock_guard lock(mutex_);
     return currentImage_;
 }
@@ -102,7 +102,7 @@ void JPEGCompressor::compressionThreadProc() {
             lock, [this] { return !running_ || (currentImage_ && imageGeneration_ != previousGeneration_); });
         if (!running_) break;
         const auto began = std::chrono::steady_clock::now();
-        const std::shared_ptr<const I420Image> image = currentImage_;
+        const std::shared_ptr<const YuvPlanes> image = currentImage_;
         previousGeneration_ = imageGeneration_;
         lock.unlock();
         std::shared_ptr<const JpegFrame> frame = handle ? compress(handle, *image, kQuality) : nullptr;
@@ -121,7 +121,7 @@ void JPEGCompressor::compressionThreadProc() {
     if (handle) tjDestroy(handle);
 }
 
-std::shared_ptr<const JpegFrame> JPEGCompressor::compress(void *handle, const I420Image &image, int quality) {
+std::shared_ptr<const JpegFrame> JPEGCompressor::compress(void *handle, const YuvPlanes &image, int quality) {
     const int width = image.width, height = image.height;
     if (width <= 0 || height <= 0 || !image.planes[0] || !image.planes[1] || !image.planes[2]) {
         DCLog("JPEGCompressor skips a frame it cannot compress: %dx%d without its planes", width, height);

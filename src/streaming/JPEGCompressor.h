@@ -8,7 +8,7 @@
 #include <mutex>
 #include <thread>
 
-#include "I420Image.h"
+#include "YuvPlanes.h"
 #include "core/DCNotificationCenter.h"
 
 class JpegFrame;
@@ -38,11 +38,11 @@ public:
     bool isRunning() const;
 
     // A new picture to compress (any thread). Ignored while stopped.
-    void captureViewWillDisplayImage(std::shared_ptr<const I420Image> image);
+    void captureViewWillDisplayImage(std::shared_ptr<const YuvPlanes> image);
 
     std::shared_ptr<const JpegFrame> currentFrameData() const;
     void setCurrentFrameData(std::shared_ptr<const JpegFrame> frame);
-    std::shared_ptr<const I420Image> currentImage() const;
+    std::shared_ptr<const YuvPlanes> currentImage() const;
 
     // Called on the compressor thread with every new JPEG; must not block.
     void setFrameSink(std::function<void(std::shared_ptr<const JpegFrame>)> sink);
@@ -51,7 +51,7 @@ public:
 
     // One I420 picture to a JPEG at the given quality with `handle` (a TurboJPEG compressor); none,
     // with a log line, when it cannot be compressed.
-    static std::shared_ptr<const JpegFrame> compress(void *handle, const I420Image &image, int quality);
+    static std::shared_ptr<const JpegFrame> compress(void *handle, const YuvPlanes &image, int quality);
 
 private:
     void compressionThreadProc();
@@ -59,7 +59,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::shared_ptr<const JpegFrame> currentFrameData_;
-    std::shared_ptr<const I420Image> currentImage_;
+    std::shared_ptr<const YuvPlanes> currentImage_;
     std::uint64_t imageGeneration_ = 0;    // counts pictures received; tells a new one from the last
     std::uint64_t previousGeneration_ = 0; // the picture last compressed (or skipped)
     bool running_ = false;

@@ -81,7 +81,8 @@ void MJPEGStreamer::writeNext() {
         asio::buffer(boundaryData())};
     const std::size_t total = asio::buffer_size(part);
     // The whole part in one system call when the kernel takes it (Asio's default is 64 KiB per call).
-    const auto untilDone = [total](const boost::system::error_code& error, std::size_t written) -> std::size_t {
+    const auto untilDone = [total](const boost::system::error_code &error,
+                                   std::size_t written) -> std::size_t {
         return error ? 0 : total - written;
     };
     asio::async_write(fileHandle(), part, untilDone,

@@ -13,12 +13,12 @@
 
 namespace {
 
-std::shared_ptr<const I420Image> grey(int width, int height) {
+std::shared_ptr<const YuvPlanes> grey(int width, int height) {
     const int chromaW = (width + 1) / 2, chromaH = (height + 1) / 2;
     auto planes = std::make_shared<std::vector<std::uint8_t>>(width * height + 2 * chromaW * chromaH, 128);
     for (int i = 0; i < width * height; ++i)
         (*planes)[i] = static_cast<std::uint8_t>(i * 7);
-    auto image = std::make_shared<I420Image>();
+    auto image = std::make_shared<YuvPlanes>();
     image->width = width;
     image->height = height;
     image->planes[0] = planes->data();
@@ -91,7 +91,7 @@ TEST(JPEGCompressor, APictureThatCannotBeCompressedIsSkippedWithALogLine) {
     sink.attach(compressor);
     compressor.setFrameInterval(std::chrono::microseconds(0));
     compressor.start();
-    auto broken = std::make_shared<I420Image>(*grey(16, 16));
+    auto broken = std::make_shared<YuvPlanes>(*grey(16, 16));
     broken->planes[2] = nullptr;
     compressor.captureViewWillDisplayImage(broken);
     EXPECT_TRUE(waitUntil([&] { return log.contains(QStringLiteral("JPEGCompressor skips a frame")); }));
@@ -126,7 +126,7 @@ TEST(JPEGCompressor, ListensToDisplayedPicturesOnlyWhileRunningAndKeepsTheLastFr
     Sink sink;
     sink.attach(compressor);
     compressor.setFrameInterval(std::chrono::microseconds(0));
-    const auto post = [](std::shared_ptr<const I420Image> image) {
+    const auto post = [](std::shared_ptr<const YuvPlanes> image) {
         DCNotificationCenter::defaultCenter().postNotificationName(
             DCNote::DCWillDisplayImage, {}, {{DCKey::Image, QVariant::fromValue(std::move(image))}});
     };
