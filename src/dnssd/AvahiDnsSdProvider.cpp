@@ -1,5 +1,7 @@
 #include "AvahiDnsSdProvider.h"
 
+#include <QThread>
+
 #include "dnssd/AvahiConnection.h"
 #include "dnssd/AvahiDnsSdBrowser.h"
 #include "dnssd/AvahiDnsSdPublisher.h"
@@ -11,8 +13,14 @@ AvahiDnsSdProvider::AvahiDnsSdProvider(std::chrono::milliseconds retryInterval)
 AvahiDnsSdProvider::~AvahiDnsSdProvider() = default;
 
 std::shared_ptr<AvahiConnection> AvahiDnsSdProvider::connection() {
-    if (!connection_) connection_ = std::make_shared<AvahiConnection>(retryInterval_);
-    return connection_;
+    std::lock_guard lock(mutex_);
+    std::weak_ptr<AvahiConnection> &slot = connections_[QThread::currentThread()];
+    std::shared_ptr<AvahiConnection> connection = slot.lock();
+    if (!connection) {
+        connection = std::make_shared<AvahiConnection>(retryInterval_);
+        slot = connection;
+    }
+    return connection;
 }
 
 std::unique_ptr<DnsSdBrowser> AvahiDnsSdProvider::createBrowser(DnsSdBrowserDelegate &delegate) {
@@ -28,5 +36,9 @@ std::unique_ptr<DnsSdPublisher> AvahiDnsSdProvider::createPublisher(DnsSdPublish
 }
 
 bool AvahiDnsSdProvider::isDaemonRunning() const {
-    return connection_ && connection_->state() >= AvahiConnection::State::Connected;
+    std::lock_guard lock(mutex_);
+    auto it = connections_.find(QThread::currentThread());
+    if (it == connections_.end()) return false;
+    const std::shared_ptr<AvahiConnection> connection = it->second.lock();
+    return connection && connection->state() >= AvahiConnection::State::Connected;
 }

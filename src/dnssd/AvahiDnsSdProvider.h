@@ -1,16 +1,18 @@
 #pragma once
 
 #include <chrono>
+#include <map>
 #include <memory>
+#include <mutex>
 
 #include "dnssd/DnsSdProvider.h"
 
 class AvahiConnection;
 
-// DNS-SD through avahi-daemon. The connection is made on the thread of the first create...() call (the
-// device thread in the program, the main thread in the headless server) and lives on that thread's
-// event loop; every object must be made, used and deleted there. Delete the provider on that thread
-// too, or after that thread has finished.
+// DNS-SD through avahi-daemon. Each thread that makes objects (the device thread, the server's thread)
+// gets its own connection to the daemon, run by that thread's Qt event loop; it lives as long as the
+// objects made on it. Every object must be used and deleted on the thread that made it. The provider
+// itself may be shared by threads and deleted anywhere.
 class AvahiDnsSdProvider final : public DnsSdProvider {
 public:
     explicit AvahiDnsSdProvider(std::chrono::milliseconds retryInterval = std::chrono::seconds(5));
@@ -20,12 +22,13 @@ public:
     std::unique_ptr<DnsSdResolver> createResolver(DnsSdResolverDelegate &delegate) override;
     std::unique_ptr<DnsSdPublisher> createPublisher(DnsSdPublisherDelegate &delegate) override;
 
-    // True while avahi-daemon answers (for status lines and tests).
+    // True while avahi-daemon answers the calling thread's connection (for status lines and tests).
     bool isDaemonRunning() const;
 
 private:
     std::shared_ptr<AvahiConnection> connection();
 
     std::chrono::milliseconds retryInterval_;
-    std::shared_ptr<AvahiConnection> connection_;
+    mutable std::mutex mutex_;
+    std::map<const void *, std::weak_ptr<AvahiConnection>> connections_; // by QThread
 };

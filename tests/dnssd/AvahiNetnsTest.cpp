@@ -190,6 +190,13 @@ TEST(AvahiNetns, ServicesOfAnotherProgramAreFoundResolvedAndRemovedWhenItExits) 
     EXPECT_EQ(r.addresses[0].port, 8765);
     EXPECT_EQ(r.txtRecord, (QList<QByteArray>{"path=/stream", "a=1", "b=2"}));
 
+    // The name is taken: announcing it here is a collision, reported as one, and withdrawn.
+    auto publisher = provider.createPublisher(recorder);
+    publisher->publish(name, {{kStream, 9999, {}}});
+    ASSERT_TRUE(waitUntil([&] { return recorder.count("notPublished") == 1; }, 15s));
+    EXPECT_EQ(recorder.last("notPublished")->error.code, DnsSdErrorCode::Collision);
+    EXPECT_EQ(recorder.count("published"), 0);
+
     stopProcess(streamPublisher);
     ASSERT_TRUE(waitUntil([&] { return recorder.count("removed") == 1; }, 15s));
     EXPECT_EQ(recorder.last("removed")->service.type, kStream);
@@ -312,17 +319,20 @@ TEST(AvahiNetns, AServiceSeenOnTwoInterfacesIsFoundAndRemovedOnce) {
     EXPECT_EQ(recorder.count("found"), 1);
 }
 
-// In the program the objects live on the device thread: the Avahi connection runs on whichever thread's
-// event loop made it.
-TEST(AvahiNetns, TheAvahiObjectsWorkOnAThreadOfTheirOwn) {
+// In the program the browsers live on the device thread and the publisher on the server's thread, made
+// by one shared provider: each thread's objects run on that thread's own event loop.
+TEST(AvahiNetns, OneProviderServesObjectsOnSeveralThreads) {
     REQUIRE_NAMESPACE();
-    auto publisher = avahiPublish(QStringLiteral("Seen from a thread"), kStream, 8123, {"path=/x"});
-    std::atomic<bool> resolved{false}, wrongThread{false};
+    AvahiDnsSdProvider provider;
+    DnsSdRecorder publishing;
+    auto publisher = provider.createPublisher(publishing);
+    publisher->publish(QStringLiteral("Seen from a thread"), {{kStream, 8123, {"path=/x"}}});
+
+    std::atomic<bool> resolved{false}, wrongThread{false}, stop{false};
     std::atomic<int> port{0};
     std::thread device([&] {
         QEventLoop loop; // gives this thread an event dispatcher
         const std::thread::id self = std::this_thread::get_id();
-        AvahiDnsSdProvider provider;
         struct Delegate : DnsSdBrowserDelegate, DnsSdResolverDelegate {
             std::unique_ptr<DnsSdResolver> resolver;
             std::function<void(const DnsSdResolution &)> onResolved;
@@ -351,18 +361,20 @@ TEST(AvahiNetns, TheAvahiObjectsWorkOnAThreadOfTheirOwn) {
         delegate.resolver = provider.createResolver(delegate);
         auto browser = provider.createBrowser(delegate);
         browser->searchForServicesOfType(kStream, QString());
-        for (int i = 0; i < 15000 && !resolved; ++i) {
+        for (int i = 0; i < 20000 && !stop; ++i) {
             loop.processEvents(QEventLoop::AllEvents);
             std::this_thread::sleep_for(1ms);
         }
         browser.reset();
         delegate.resolver.reset();
     });
+    const bool done = waitUntil([&] { return resolved.load(); }, 15s); // the publisher needs this loop
+    stop = true;
     device.join();
-    EXPECT_TRUE(resolved.load());
+    EXPECT_TRUE(done);
+    EXPECT_EQ(publishing.count("published"), 1);
     EXPECT_EQ(port.load(), 8123);
     EXPECT_FALSE(wrongThread.load());
-    stopProcess(publisher);
 }
 
 // A system bus without avahi-daemon on it: the client waits (AVAHI_CLIENT_NO_FAIL), says so once, and
