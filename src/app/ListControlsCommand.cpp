@@ -41,8 +41,13 @@ std::shared_ptr<UsbDevice> chooseDevice(const CommandLine &cl, QString *error) {
         }
     }
     int openError = 0;
-    if (!V4L2UvcTransport::open(node, &openError)) {
+    const auto transport = V4L2UvcTransport::open(node, &openError);
+    if (!transport) {
         *error = QStringLiteral("cannot open %1: %2").arg(node, QString::fromLocal8Bit(strerror(-openError)));
+        return nullptr;
+    }
+    if (!transport->canCapture()) {
+        *error = QStringLiteral("%1 is not a video capture device").arg(node);
         return nullptr;
     }
     return std::make_shared<V4L2UsbDevice>(node);

@@ -158,11 +158,13 @@ int V4L2UvcTransport::applyProbe(std::span<const uint8_t> data, bool commit) {
         return 0;
     }
     if (const int rc = ioctl(VIDIOC_S_FMT, &format); rc != 0) return rc == -EINVAL ? -EPIPE : rc;
-    v4l2_streamparm parm{};
-    parm.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    parm.parm.capture.timeperframe = {interval == 0 ? 1u : interval, k100nsPerSecond};
-    if (const int rc = ioctl(VIDIOC_S_PARM, &parm); rc != 0 && rc != -ENOTTY)
-        return rc == -EINVAL ? -EPIPE : rc;
+    if (interval != 0) { // 0 leaves the node's frame rate as it is
+        v4l2_streamparm parm{};
+        parm.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+        parm.parm.capture.timeperframe = {interval, k100nsPerSecond};
+        const int rc = ioctl(VIDIOC_S_PARM, &parm);
+        if (rc != 0 && rc != -ENOTTY) return rc == -EINVAL ? -EPIPE : rc;
+    }
     probe_.reset();
     return 0;
 }

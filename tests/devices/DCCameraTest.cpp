@@ -92,20 +92,9 @@ TEST(DCNetCamera, NamedByItsServicesElseUnknown) {
 TEST(DCNetCamera, OffersOnlyThePictureSideFunctions) {
     const DCCameraPtr c = DCNetCamera::camera();
     EXPECT_EQ(c->capabilities(), 0x07u);
-    EXPECT_EQ(c->brightness(), DCCamera::kNotAvailable);
     EXPECT_EQ(c->whiteBalanceMin(), DCCamera::kNotAvailable);
-    EXPECT_EQ(c->focusDef(), DCCamera::kNotAvailable);
-    EXPECT_EQ(c->exposure(), DCCamera::kNotAvailable);
-    EXPECT_EQ(c->frequencyMax(), DCCamera::kNotAvailable);
-    EXPECT_FALSE(c->setBrightness(1));
     EXPECT_FALSE(c->setFocus(1));
-    EXPECT_FALSE(c->setExposureLock(true));
-    EXPECT_FALSE(c->focusAgain());
     EXPECT_TRUE(c->autoExposure());
-    EXPECT_EQ(c->autoFocusMode(), 0);
-    EXPECT_EQ(c->firmwareVersion(), 0);
-    EXPECT_FALSE(c->active());
-    EXPECT_FALSE(c->isAELockSupported());
 }
 
 TEST(DCCamera, TravelsInAQVariant) {

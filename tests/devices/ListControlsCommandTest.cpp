@@ -68,4 +68,10 @@ TEST(ListControlsCommand, AnUnopenableDeviceIsAnError) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.out.isEmpty());
     EXPECT_TRUE(r.err.contains(QStringLiteral("/nonexistent/video7"))) << qPrintable(r.err);
+
+    const ProgramRun notACamera = runProgram(
+        {QStringLiteral("--list-controls"), QStringLiteral("--device"), QStringLiteral("/dev/null")}, home);
+    EXPECT_EQ(notACamera.exitCode, 1);
+    EXPECT_TRUE(notACamera.err.contains(QStringLiteral("not a video capture device")))
+        << qPrintable(notACamera.err);
 }
