@@ -1,0 +1,107 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include <QList>
+#include <QMetaType>
+
+#include "devices/DCCamera.h"
+
+class DCNetCamera;
+class DCUVCCamera;
+class DeviceSource;
+class DnsSdProvider;
+
+// The one object that knows which cameras exist and which one is current.
+//
+// Threads. The device thread (a QThread with its own event loop, started by startToMonitor()) serves
+// the device sources (udev, the simulated bus), the DNS-SD browsers, the cameras' HID events and the
+// 0.3 s status timer; it prepares each new USB camera (after the 0.5 s settle) and removes cameras.
+// A serial operation queue adds cameras and makes them current. The main thread reads currentCamera()
+// and availableCameras() and may choose a camera with setCurrentCamera().
+//
+// Consistency. The current camera is guarded by a recursive lock, held only to exchange or read the
+// pointer. The two lists (usbCameras, netCameras) are guarded by one mutex of their own, held only
+// while a list is read or changed and never while a notification is posted or a device is touched;
+// readers get copies. Before the device thread removes a camera it waits for the operations already
+// queued, so a camera is never removed before it was added, and an add never revives a removed camera.
+// Notifications are posted outside every lock, synchronously on the thread that made the change.
+//
+// Cameras are shared: the lists and the current pointer hold them; once a camera is removed the
+// controller keeps no reference to it.
+class DCCamerasController {
+public:
+    using SleepFunction = std::function<void(std::chrono::milliseconds)>;
+
+    struct Dependencies {
+        // Null: no network cameras.
+        std::shared_ptr<DnsSdProvider> dnsSdProvider;
+        // Where USB cameras come from; started on the device thread in this order.
+        std::vector<std::shared_ptr<DeviceSource>> deviceSources;
+        // The settle after an arrival sleeps through this; null sleeps for real.
+        SleepFunction sleep;
+    };
+
+    // The settle a device gets after it appears, before anything else touches it.
+    static constexpr std::chrono::milliseconds kSettleTime{500};
+    // Period of the status timer that calls updateStatus() on the current camera.
+    static constexpr std::chrono::milliseconds kStatusInterval{300};
+
+    // The process-wide controller, made on first use with sharedDependencies().
+    static DCCamerasController &sharedController();
+    // What the shared controller is made with: Avahi, udev and real sleeps unless set before its first
+    // use (--demo adds the simulated bus).
+    static void setSharedDependencies(Dependencies dependencies);
+    static Dependencies defaultDependencies();
+
+    // Tests make their own controllers.
+    explicit DCCamerasController(Dependencies dependencies);
+    // Stops the device thread, finishes queued operations, detaches every camera. Not on the device
+    // thread, and not while an operation waits for the calling thread.
+    ~DCCamerasController();
+    DCCamerasController(const DCCamerasController &) = delete;
+    DCCamerasController &operator=(const DCCamerasController &) = delete;
+
+    // Posts the first change (none to none) on the calling thread, then starts the device thread.
+    // Only the first call does anything.
+    void startToMonitor();
+
+    DCCameraPtr currentCamera() const;
+    // Posts "DCCameraWillChange" (no object) and "DCCameraDidChange" (object: this controller), each
+    // with "original_camera" and "new_camera" (absent when none). Setting the current camera again
+    // posts both too.
+    void setCurrentCamera(DCCameraPtr camera);
+    // All USB cameras, then each network camera that has both services, in the order they came.
+    QList<DCCameraPtr> availableCameras() const;
+
+    // Operation bodies; the device thread queues them on the operation queue.
+    void addUSBCamera(std::shared_ptr<DCUVCCamera> camera);
+    void addNetCamera(std::shared_ptr<DCNetCamera> camera);
+    // Removes at once on the calling thread.
+    void removeCameraOperation(DCCameraPtr camera);
+    // Queues removeCameraOperation() on the operation queue.
+    void removeCamera(DCCameraPtr camera);
+    // Stops both browsers and browses again (device thread).
+    void restartNetServiceBrowsers();
+
+    std::vector<std::shared_ptr<DCUVCCamera>> usbCameras() const;
+    std::vector<std::shared_ptr<DCNetCamera>> netCameras() const;
+
+    // Returns once the device thread has handled everything handed to it before this call and the
+    // operation queue has run everything it queued (tests, --list-cameras). Not on the device thread.
+    void waitUntilSettled();
+
+private:
+    class DeviceThread;
+    friend class DeviceThread;
+
+    std::unique_ptr<DeviceThread> deviceThread_;
+    mutable std::recursive_mutex currentCameraLock_;
+    DCCameraPtr currentCamera_;
+};
+
+Q_DECLARE_METATYPE(DCCamerasController *)
