@@ -138,7 +138,8 @@ public:
     virtual void updateStatus() {}
 
     bool active() const { return active_.load(); }
-    void setActive(bool active) { active_.store(active); }
+    // Set by the camera controller; subclasses may act on becoming the current camera.
+    virtual void setActive(bool active) { active_.store(active); }
     bool isAELockSupported() const { return isAELockSupported_.load(); }
     void setIsAELockSupported(bool supported) { isAELockSupported_.store(supported); }
     bool isWhiteBalanceAdjustable() const { return isWhiteBalanceAdjustable_.load(); }

@@ -6,6 +6,7 @@
 
 #include <QString>
 
+class HidTransport;
 class UvcTransport;
 
 // The registry-like properties of a USB device, as discovery reads them.
@@ -17,7 +18,8 @@ struct UsbDeviceProperties {
 };
 
 // A handle on one USB camera as discovery found it: what a camera is prepared with. Implemented over
-// sysfs and V4L2 for real devices, and by the simulated camera. The vendor HID side joins here later.
+// sysfs and V4L2 for real devices, and by the simulated camera. The vendor HID interface opens
+// through the same handle.
 class UsbDevice {
 public:
     virtual ~UsbDevice() = default;
@@ -28,6 +30,9 @@ public:
     virtual std::optional<uint32_t> videoControlInterfaceNumber() const = 0;
     // Opens the video-control transport; null with `error` (a negative errno value) on failure.
     virtual std::unique_ptr<UvcTransport> openVideoControl(int *error) = 0;
+    // Opens the vendor HID interface (bInterfaceClass 3) without seizing it yet; null with `error` (a
+    // negative errno value) on failure. Devices without one answer -ENOTSUP.
+    virtual std::unique_ptr<HidTransport> openHid(int *error);
     // A short text naming the device in log lines ("/dev/video0").
     virtual QString name() const = 0;
 };

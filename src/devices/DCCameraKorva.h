@@ -1,0 +1,116 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <span>
+
+#include "devices/DCUVCCamera.h"
+
+class HidTransport;
+class QObject;
+
+// The common class of the maker's cameras: a UVC camera with a vendor HID interface that carries the
+// commands UVC lacks (iris step, power frequency, exposure lock, focus again, focus-mode query, image
+// reset) and the device's events (buttons, focus begin/end, focus-mode changes, exposure reports).
+//
+// Thread-safety: commands run on any thread; each report transfer (output report, and the input
+// report of a query) runs under cameraLock(), which the capture pipeline also takes while it changes
+// the output size. Set-up, events and their notifications run on the device thread. Events that
+// arrive while the camera is not active wait (at most kMaxWaitingEvents) and are handled on the
+// device thread once it becomes active.
+class DCCameraKorva : public DCUVCCamera {
+    DC_RESOLUTION_CLASS_OPERATIONS
+public:
+    static constexpr uint32_t kVendorId = 0x1778;
+    static constexpr std::chrono::milliseconds kReportTimeout{100};
+    // How long a command waits once for a HID interface that is still being set up.
+    static constexpr std::chrono::milliseconds kDeviceWait{1000};
+    static constexpr size_t kMaxWaitingEvents = 8;
+    using Sleeper = std::function<void(std::chrono::milliseconds)>;
+
+    DCCameraKorva();
+    ~DCCameraKorva() override;
+    static std::shared_ptr<DCCameraKorva> camera();
+
+    // UVC preparation, then the HID interface (firmware version), the seized HID device with its
+    // events on this thread's event loop, then the focus-mode query.
+    void prepareToWorkWithDevice(std::shared_ptr<UsbDevice> device) override;
+    // Stops the events, releases the HID interface to its kernel driver, then the UVC side.
+    void prepareToDetatch() override;
+    bool setupHIDControlInterface();
+    bool setupHidNotification();
+    void hidFindElements();
+    // One report from the event endpoint, on the device thread.
+    void handleCallBack(std::span<const uint8_t> report);
+
+    // Vendor reports: 0 (or the answer of a query), -1 on failure.
+    int korvaSetIris(int16_t value);
+    int korvaSetPowerFrequency(int16_t value);
+    int korvaSetExposureLock(int16_t value);
+    int korvaForceFocusAgain();
+    int korvaResetImage();
+    int korvaGetIris();
+    int korvaGetPowerFrequency();
+    // 1 continuous, 0 single-shot, -1 on failure; the cached mode when known.
+    int korvaCurrentFocusMode();
+
+    QString model() const override { return QStringLiteral("Korva"); }
+    QString shortModel() const override { return model(); }
+    // The iris value of the vendor query; kNotAvailable when the query fails.
+    int32_t exposure() override;
+    bool setExposureLock(bool on) override;
+    bool focusAgain() override;
+    // 1 single-shot, 2 continuous (also when unknown).
+    int32_t autoFocusMode() override;
+    bool resetImageControl();
+    uint16_t firmwareVersion() override;
+    // Becoming active hands the waiting events to the device thread.
+    void setActive(bool active) override;
+
+    std::mutex &cameraLock() { return cameraLock_; }
+    int32_t isContinousFocusMode() const { return isContinousFocusMode_.load(); }
+    // The opened HID interface (firmware version, interface number); null until set up.
+    std::shared_ptr<HidTransport> hidInterface() const;
+    void setHidInterface(std::shared_ptr<HidTransport> transport);
+    // The same interface once seized: the reports and events go through it; null until then.
+    std::shared_ptr<HidTransport> hidDeviceInterface() const;
+    void setHidDeviceInterface(std::shared_ptr<HidTransport> transport);
+    uint32_t hidControlInterfaceNumber() const { return hidControlInterfaceNumber_.load(); }
+    void setHidControlInterfaceNumber(uint32_t number) { hidControlInterfaceNumber_.store(number); }
+    size_t waitingEventCount() const;
+
+    // Tests replace the one-second wait for the device.
+    void setSleeper(Sleeper sleeper);
+
+protected:
+    // Which exposure steps the model offers and what it sends for them.
+    int setExposureStep(int32_t step, int32_t first, int32_t last,
+                        const std::function<int32_t(int32_t)> &toIris);
+
+private:
+    // The HID device for a command, after the one wait when it is not there yet; null with the log line.
+    std::shared_ptr<HidTransport> waitForDevice();
+    int sendCommand(const std::shared_ptr<HidTransport> &hid, std::span<const uint8_t> report, bool logOk);
+    // Sends a query and reads input report 1 into `input`. 0 or -1.
+    int query(const std::shared_ptr<HidTransport> &hid, std::span<const uint8_t> report,
+              bool stopOnSetFailure, std::span<uint8_t> input);
+    void handleEvent(uint32_t value);
+    void deliverWaitingEvents();
+    void scheduleDelivery();
+
+    std::mutex cameraLock_;
+    mutable std::mutex stateMutex_;
+    std::shared_ptr<HidTransport> hidInterface_;
+    std::shared_ptr<HidTransport> hidDeviceInterface_;
+    Sleeper sleeper_;
+    QObject *eventContext_ = nullptr; // lives on the device thread; carries queued deliveries
+    std::deque<uint32_t> waitingEvents_;
+    std::atomic<int32_t> isContinousFocusMode_{-1};
+    std::atomic<uint16_t> firmwareRleaseVersion_{0};
+    std::atomic<uint32_t> hidControlInterfaceNumber_{0};
+};
