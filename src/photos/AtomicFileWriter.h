@@ -6,9 +6,9 @@
 #include <QString>
 
 // Writes a file so that its final name only ever shows complete content: the bytes go to a hidden
-// temporary file in the same folder, are flushed to the disk, and only then is the temporary file
-// renamed. A writer destroyed before commit() (any failure on the way) removes its temporary file,
-// so nothing partial remains under either name.
+// temporary file in the same folder, are flushed to the disk (fsync), and only then is the
+// temporary file renamed. A writer destroyed before commit() (any failure on the way) removes its temporary
+// file, so nothing partial remains under either name.
 class AtomicFileWriter {
 public:
     enum class Mode {
@@ -16,7 +16,12 @@ public:
         Replace,        // commit() replaces the final file in one step, keeping its permissions
     };
 
-    AtomicFileWriter(QString finalPath, Mode mode);
+    enum class Durability {
+        Synced,      // the content reaches the disk before the rename (photos)
+        Rebuildable, // no fsync: after a power cut the file may be empty, never partial or mixed (caches)
+    };
+
+    AtomicFileWriter(QString finalPath, Mode mode, Durability durability = Durability::Synced);
     ~AtomicFileWriter();
     AtomicFileWriter(const AtomicFileWriter &) = delete;
     AtomicFileWriter &operator=(const AtomicFileWriter &) = delete;
@@ -39,6 +44,7 @@ private:
 
     const QString finalPath_;
     const Mode mode_;
+    const Durability durability_;
     QString temporaryPath_;
     QString error_;
     int fd_ = -1;

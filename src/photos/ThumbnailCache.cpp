@@ -56,9 +56,10 @@ bool store(const QImage &image, const QString &cacheFile) {
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "png");
-    writer.setQuality(50); // thumbnails are small; fast compression is worth more than bytes
+    writer.setQuality(85); // light zlib compression: for a thumbnail speed is worth more than bytes
     if (!writer.write(image)) return false;
-    AtomicFileWriter out(cacheFile, AtomicFileWriter::Mode::Replace);
+    AtomicFileWriter out(cacheFile, AtomicFileWriter::Mode::Replace,
+                         AtomicFileWriter::Durability::Rebuildable);
     if (!out.open() || !out.write(png) || !out.commit()) return false;
     QFile::setPermissions(cacheFile, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     return true;
