@@ -6,5 +6,10 @@ target_sources(devices PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/DCCameraWren.cpp
     ${CMAKE_CURRENT_LIST_DIR}/DCCameraWrenHD.cpp
     ${CMAKE_CURRENT_LIST_DIR}/DCCameraKite_1.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/HidEventRelay.cpp
     ${CMAKE_CURRENT_LIST_DIR}/KorvaReport.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/LibusbHidTransport.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/sim/SimHidDevice.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/sim/SimHidTransport.cpp
 )
+target_link_libraries(devices PRIVATE PkgConfig::LibUSB)

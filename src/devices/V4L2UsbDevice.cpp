@@ -5,6 +5,9 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <cerrno>
+
+#include "devices/LibusbHidTransport.h"
 #include "devices/UsbSysfs.h"
 #include "devices/V4L2UvcTransport.h"
 
@@ -25,6 +28,15 @@ std::optional<uint32_t> V4L2UsbDevice::videoControlInterfaceNumber() const {
 
 std::unique_ptr<UvcTransport> V4L2UsbDevice::openVideoControl(int *error) {
     return V4L2UvcTransport::open(nodePath_, error);
+}
+
+std::unique_ptr<HidTransport> V4L2UsbDevice::openHid(int *error) {
+    const auto device = properties();
+    if (!device) {
+        if (error) *error = -ENODEV;
+        return nullptr;
+    }
+    return LibusbHidTransport::open(*device, error);
 }
 
 QString V4L2UsbDevice::firstCaptureNode(const QString &devRoot) {

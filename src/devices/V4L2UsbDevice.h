@@ -14,6 +14,8 @@ public:
     std::optional<UsbDeviceProperties> properties() const override;
     std::optional<uint32_t> videoControlInterfaceNumber() const override;
     std::unique_ptr<UvcTransport> openVideoControl(int *error) override;
+    // The HID interface of the node's USB device, through libusb.
+    std::unique_ptr<HidTransport> openHid(int *error) override;
     QString name() const override { return nodePath_; }
 
     // The first video capture node under `devRoot` ("/dev"), in number order; empty when none.

@@ -10,6 +10,7 @@
 
 #include "devices/UsbDevice.h"
 #include "devices/UvcRequest.h"
+#include "devices/sim/SimHidDevice.h"
 
 // A simulated document camera: the device side of the transports, shared by them (and, later, by the
 // HID transport and a frame source). It answers UVC control requests from its own per-control state
@@ -60,11 +61,17 @@ public:
     void removeControl(uint8_t entity, uint8_t selector);
     std::optional<Control> control(uint8_t entity, uint8_t selector) const;
 
+    // One of the maker's models by its short name ("Orb", "Orb-R", "Wren", "Wren-HD", "Kite-1 HD"):
+    // sets the product ID. False for an unknown name.
+    bool setModel(const QString &shortModel);
+    // The vendor HID side.
+    SimHidDevice &hid() { return hid_; }
+
     // Faults.
     void stall(const StallRule &rule);
     void stallAll() { stall(StallRule{}); }
     void clearStalls();
-    // From now on every request and every open answers -ENODEV.
+    // From now on every request, report and open answers -ENODEV.
     void vanish();
     bool vanished() const;
 
@@ -94,4 +101,5 @@ private:
     ProbeCommit default_{};
     ProbeCommit probe_{};
     ProbeCommit committed_{};
+    SimHidDevice hid_;
 };

@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "devices/sim/SimCamera.h"
+#include "devices/sim/SimHidTransport.h"
 #include "devices/sim/SimUvcTransport.h"
 
 std::optional<UsbDeviceProperties> SimUsbDevice::properties() const {
@@ -21,6 +22,14 @@ std::unique_ptr<UvcTransport> SimUsbDevice::openVideoControl(int *error) {
         return nullptr;
     }
     return std::make_unique<SimUvcTransport>(camera_);
+}
+
+std::unique_ptr<HidTransport> SimUsbDevice::openHid(int *error) {
+    if (camera_->vanished()) {
+        if (error) *error = -ENODEV;
+        return nullptr;
+    }
+    return std::make_unique<SimHidTransport>(camera_);
 }
 
 QString SimUsbDevice::name() const {

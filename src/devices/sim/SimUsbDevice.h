@@ -14,6 +14,7 @@ public:
     std::optional<UsbDeviceProperties> properties() const override;
     std::optional<uint32_t> videoControlInterfaceNumber() const override;
     std::unique_ptr<UvcTransport> openVideoControl(int *error) override;
+    std::unique_ptr<HidTransport> openHid(int *error) override;
     QString name() const override;
 
     const std::shared_ptr<SimCamera> &camera() const { return camera_; }
