@@ -6,15 +6,22 @@
 #include <mutex>
 #include <vector>
 
+#include <QByteArray>
 #include <QList>
 #include <QMetaType>
+#include <QVariantMap>
 
+#include "core/OperationQueue.h"
 #include "devices/DCCamera.h"
+#include "devices/DeviceSource.h"
+#include "dnssd/DnsSdBrowser.h"
 
 class DCNetCamera;
 class DCUVCCamera;
-class DeviceSource;
 class DnsSdProvider;
+class QObject;
+class QThread;
+class QTimer;
 
 // The one object that knows which cameras exist and which one is current.
 //
@@ -33,7 +40,7 @@ class DnsSdProvider;
 //
 // Cameras are shared: the lists and the current pointer hold them; once a camera is removed the
 // controller keeps no reference to it.
-class DCCamerasController {
+class DCCamerasController : private DeviceSourceDelegate, private DnsSdBrowserDelegate {
 public:
     using SleepFunction = std::function<void(std::chrono::milliseconds)>;
 
@@ -96,12 +103,45 @@ public:
     void waitUntilSettled();
 
 private:
-    class DeviceThread;
-    friend class DeviceThread;
+    // Device thread.
+    void deviceThreadEntry();
+    void stopMonitoring();
+    void setupCameraUpdateTimer();
+    void updateCameraStatus();
+    void deviceAttached(std::shared_ptr<UsbDevice> device) override;
+    void deviceDettached(uint32_t locationID) override;
+    // Removes on the device thread once the operations queued before have run.
+    void removeAfterQueuedOperations(const DCCameraPtr &camera);
+    void didFindService(DnsSdBrowser &browser, const DnsSdService &service, bool moreComing) override;
+    void didRemoveService(DnsSdBrowser &browser, const DnsSdService &service, bool moreComing) override;
+    void didNotSearch(DnsSdBrowser &browser, const DnsSdError &error) override;
+    void restartSearch(DnsSdBrowser *browser);
+    std::shared_ptr<DCNetCamera> netCameraNamed(const QByteArray &wireName) const;
+    void detachAll();
+    void postNotification(const QString &name, bool fromController, const QVariantMap &userInfo = {});
 
-    std::unique_ptr<DeviceThread> deviceThread_;
+    Dependencies dependencies_;
+    OperationQueue opQueue_;
+
     mutable std::recursive_mutex currentCameraLock_;
     DCCameraPtr currentCamera_;
+
+    mutable std::mutex listsMutex_;
+    std::vector<std::shared_ptr<DCUVCCamera>> usbCameras_;
+    std::vector<std::shared_ptr<DCNetCamera>> netCameras_;
+
+    std::mutex startMutex_;
+    bool started_ = false;
+    std::unique_ptr<QThread> thread_;
+    QObject *context_ = nullptr; // lives on the device thread; the thread's queued work goes through it
+
+    // Owned and used by the device thread only.
+    QTimer *cameraStatusUpdateTimer_ = nullptr;
+    std::unique_ptr<DnsSdBrowser> announcementServiceBrowser_;
+    std::unique_ptr<DnsSdBrowser> streamServiceBrowser_;
+    int announcementFailures_ = 0;
+    int streamFailures_ = 0;
+    std::vector<std::shared_ptr<DeviceSource>> startedSources_;
 };
 
 Q_DECLARE_METATYPE(DCCamerasController *)

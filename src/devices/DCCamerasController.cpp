@@ -1,0 +1,386 @@
+#include "DCCamerasController.h"
+
+#include <algorithm>
+#include <thread>
+
+#include <QObject>
+#include <QThread>
+#include <QTimer>
+
+#include "core/DCLog.h"
+#include "core/DCNotificationCenter.h"
+#include "core/DCVocabulary.h"
+#include "devices/DCCameraKorva.h"
+#include "devices/DCNetCamera.h"
+#include "devices/DCProductTable.h"
+#include "devices/DCUVCCamera.h"
+#include "devices/UdevDeviceSource.h"
+#include "devices/UsbDevice.h"
+#include "dnssd/AvahiDnsSdProvider.h"
+#include "dnssd/DnsSdLimits.h"
+#include "dnssd/DnsSdProvider.h"
+
+namespace {
+
+const QString kAnnouncementType = QStringLiteral("_korDevPub._udp.");
+const QString kStreamType = QStringLiteral("_mjpegStreamer._tcp.");
+const QString kDomain = QStringLiteral("local.");
+
+// A search that keeps failing is started again at once the first time, then after a growing pause,
+// so a broken daemon cannot keep the device thread spinning.
+constexpr int kMaxRetryDelayMs = 5000;
+
+std::mutex gSharedMutex;
+DCCamerasController::Dependencies *gSharedDependencies = nullptr;
+
+QByteArray wireNameOf(const DCNetCamera &camera) {
+    if (const auto service = camera.deviceNetService()) return service->wireName();
+    if (const auto service = camera.streamNetService()) return service->wireName();
+    return {};
+}
+
+bool isComplete(const DCNetCamera &camera) {
+    return camera.deviceNetService() && camera.streamNetService();
+}
+
+template <class List, class Camera> bool eraseFrom(List &list, const Camera &camera) {
+    const auto it = std::find(list.begin(), list.end(), camera);
+    if (it == list.end()) return false;
+    list.erase(it);
+    return true;
+}
+
+} // namespace
+
+DCCamerasController &DCCamerasController::sharedController() {
+    std::lock_guard lock(gSharedMutex);
+    // Made once and never destroyed: its device thread serves the program until it exits.
+    static DCCamerasController *instance = nullptr;
+    if (!instance) {
+        instance = new DCCamerasController(gSharedDependencies ? std::move(*gSharedDependencies)
+                                                               : defaultDependencies());
+        delete gSharedDependencies;
+        gSharedDependencies = nullptr;
+    }
+    return *instance;
+}
+
+void DCCamerasController::setSharedDependencies(Dependencies dependencies) {
+    std::lock_guard lock(gSharedMutex);
+    delete gSharedDependencies;
+    gSharedDependencies = new Dependencies(std::move(dependencies));
+}
+
+DCCamerasController::Dependencies DCCamerasController::defaultDependencies() {
+    Dependencies dependencies;
+    dependencies.dnsSdProvider = std::make_shared<AvahiDnsSdProvider>();
+    dependencies.deviceSources.push_back(std::make_shared<UdevDeviceSource>());
+    return dependencies;
+}
+
+DCCamerasController::DCCamerasController(Dependencies dependencies)
+    : dependencies_(std::move(dependencies)), opQueue_("camera operations", 1) {
+    if (!dependencies_.sleep)
+        dependencies_.sleep = [](std::chrono::milliseconds time) { std::this_thread::sleep_for(time); };
+}
+
+DCCamerasController::~DCCamerasController() {
+    if (thread_) {
+        QMetaObject::invokeMethod(
+            context_, [this] { stopMonitoring(); }, Qt::BlockingQueuedConnection);
+        thread_->quit();
+        thread_->wait();
+        delete context_;
+    }
+    opQueue_.waitUntilAllOperationsAreFinished();
+    detachAll();
+}
+
+void DCCamerasController::postNotification(const QString &name, bool fromController,
+                                           const QVariantMap &userInfo) {
+    DCNotificationCenter::defaultCenter().postNotificationName(
+        name, fromController ? QVariant::fromValue(this) : QVariant(), userInfo);
+}
+
+// --- the current camera ----------------------------------------------------------------------------
+
+DCCameraPtr DCCamerasController::currentCamera() const {
+    std::lock_guard lock(currentCameraLock_);
+    return currentCamera_;
+}
+
+void DCCamerasController::setCurrentCamera(DCCameraPtr camera) {
+    QVariantMap userInfo;
+    if (DCCameraPtr original = currentCamera())
+        userInfo.insert(DCKey::OriginalCamera, QVariant::fromValue(original));
+    if (camera) userInfo.insert(DCKey::NewCamera, QVariant::fromValue(camera));
+    postNotification(DCNote::DCCameraWillChange, false, userInfo);
+    DCCameraPtr old; // released only after the change is announced
+    {
+        std::lock_guard lock(currentCameraLock_);
+        old = std::move(currentCamera_);
+        if (old) old->setActive(false);
+        currentCamera_ = camera;
+        if (camera) camera->setActive(true);
+    }
+    postNotification(DCNote::DCCameraDidChange, true, userInfo);
+}
+
+QList<DCCameraPtr> DCCamerasController::availableCameras() const {
+    QList<DCCameraPtr> cameras;
+    std::lock_guard lock(listsMutex_);
+    for (const auto &camera : usbCameras_)
+        cameras.append(camera);
+    for (const auto &camera : netCameras_)
+        if (isComplete(*camera)) cameras.append(camera);
+    return cameras;
+}
+
+std::vector<std::shared_ptr<DCUVCCamera>> DCCamerasController::usbCameras() const {
+    std::lock_guard lock(listsMutex_);
+    return usbCameras_;
+}
+
+std::vector<std::shared_ptr<DCNetCamera>> DCCamerasController::netCameras() const {
+    std::lock_guard lock(listsMutex_);
+    return netCameras_;
+}
+
+// --- operations ------------------------------------------------------------------------------------
+
+void DCCamerasController::addUSBCamera(std::shared_ptr<DCUVCCamera> camera) {
+    if (!camera) return;
+    DCLog("%s", qUtf8Printable(camera->description()));
+    {
+        std::lock_guard lock(listsMutex_);
+        usbCameras_.push_back(camera);
+    }
+    // The maker's cameras always take over; another camera only when there is none.
+    if (std::dynamic_pointer_cast<DCCameraKorva>(camera) || !currentCamera()) setCurrentCamera(camera);
+    postNotification(DCNote::DCCameraDidAdd, true);
+}
+
+void DCCamerasController::addNetCamera(std::shared_ptr<DCNetCamera> camera) {
+    if (!camera) return;
+    DCLog("%s", qUtf8Printable(camera->description()));
+    {
+        std::lock_guard lock(listsMutex_);
+        if (std::find(netCameras_.begin(), netCameras_.end(), camera) == netCameras_.end()) {
+            DCLog("%s went away before it was added", qUtf8Printable(camera->description()));
+            return;
+        }
+    }
+    if (!isComplete(*camera)) return;
+    if (!currentCamera()) {
+        DCLog("Set current camera to %s", qUtf8Printable(camera->description()));
+        setCurrentCamera(camera);
+    }
+    postNotification(DCNote::DCCameraDidAdd, true);
+}
+
+void DCCamerasController::removeCameraOperation(DCCameraPtr camera) {
+    if (!camera) return;
+    DCLog("%s", "");
+    camera->setActive(false);
+    camera->prepareToDetatch();
+    {
+        std::lock_guard lock(listsMutex_);
+        if (auto usb = std::dynamic_pointer_cast<DCUVCCamera>(camera))
+            eraseFrom(usbCameras_, usb);
+        else if (auto net = std::dynamic_pointer_cast<DCNetCamera>(camera))
+            eraseFrom(netCameras_, net);
+    }
+    if (currentCamera() == camera) {
+        const QList<DCCameraPtr> available = availableCameras();
+        setCurrentCamera(available.isEmpty() ? nullptr : available.first());
+    }
+    postNotification(DCNote::DCCameraDidRemove, true);
+}
+
+void DCCamerasController::removeCamera(DCCameraPtr camera) {
+    opQueue_.addOperation([this, camera] { removeCameraOperation(camera); });
+}
+
+void DCCamerasController::detachAll() {
+    std::vector<DCCameraPtr> cameras;
+    {
+        std::lock_guard lock(listsMutex_);
+        cameras.insert(cameras.end(), usbCameras_.begin(), usbCameras_.end());
+        cameras.insert(cameras.end(), netCameras_.begin(), netCameras_.end());
+        usbCameras_.clear();
+        netCameras_.clear();
+    }
+    {
+        std::lock_guard lock(currentCameraLock_);
+        currentCamera_.reset();
+    }
+    for (const auto &camera : cameras) {
+        camera->setActive(false);
+        camera->prepareToDetatch();
+    }
+}
+
+// --- the device thread -----------------------------------------------------------------------------
+
+void DCCamerasController::startToMonitor() {
+    {
+        std::lock_guard lock(startMutex_);
+        if (started_) return;
+        started_ = true;
+    }
+    setCurrentCamera(nullptr);
+    thread_ = std::make_unique<QThread>();
+    thread_->setObjectName(QStringLiteral("device thread"));
+    context_ = new QObject;
+    context_->moveToThread(thread_.get());
+    thread_->start();
+    QMetaObject::invokeMethod(
+        context_, [this] { deviceThreadEntry(); }, Qt::QueuedConnection);
+}
+
+void DCCamerasController::waitUntilSettled() {
+    if (thread_)
+        QMetaObject::invokeMethod(
+            context_, [] {}, Qt::BlockingQueuedConnection);
+    opQueue_.waitUntilAllOperationsAreFinished();
+}
+
+void DCCamerasController::deviceThreadEntry() {
+    for (const auto &source : dependencies_.deviceSources) {
+        if (source && source->start(*this)) startedSources_.push_back(source);
+    }
+    restartNetServiceBrowsers();
+    setupCameraUpdateTimer();
+}
+
+void DCCamerasController::stopMonitoring() {
+    for (const auto &source : startedSources_)
+        source->stop();
+    startedSources_.clear();
+    if (announcementServiceBrowser_) announcementServiceBrowser_->stop();
+    if (streamServiceBrowser_) streamServiceBrowser_->stop();
+    announcementServiceBrowser_.reset();
+    streamServiceBrowser_.reset();
+    delete cameraStatusUpdateTimer_;
+    cameraStatusUpdateTimer_ = nullptr;
+    // Cameras close their device interfaces on the thread that serves them.
+    opQueue_.waitUntilAllOperationsAreFinished();
+    detachAll();
+}
+
+void DCCamerasController::setupCameraUpdateTimer() {
+    cameraStatusUpdateTimer_ = new QTimer(context_);
+    cameraStatusUpdateTimer_->setInterval(kStatusInterval);
+    QObject::connect(cameraStatusUpdateTimer_, &QTimer::timeout, context_, [this] { updateCameraStatus(); });
+    cameraStatusUpdateTimer_->start();
+}
+
+void DCCamerasController::updateCameraStatus() {
+    if (DCCameraPtr camera = currentCamera()) camera->updateStatus();
+}
+
+void DCCamerasController::deviceAttached(std::shared_ptr<UsbDevice> device) {
+    if (!device) return;
+    const UsbDeviceProperties p = device->properties().value_or(UsbDeviceProperties{});
+    DCLog("Got a device: vendor 0x%04x, product 0x%04x, version 0x%04x, location 0x%04x\n", p.idVendor,
+          p.idProduct, p.bcdDevice, p.locationID);
+    // The device finishes its own start-up first.
+    dependencies_.sleep(kSettleTime);
+    const auto product = DCProductTable::lookup(p.idVendor, p.idProduct);
+    if (!product) return;
+    DCLog("%s", product->logLine);
+    std::shared_ptr<DCUVCCamera> camera = product->camera();
+    camera->setProductId(p.idProduct);
+    if (auto korva = std::dynamic_pointer_cast<DCCameraKorva>(camera)) korva->setSleeper(dependencies_.sleep);
+    camera->prepareToWorkWithDevice(std::move(device));
+    opQueue_.addOperation([this, camera] { addUSBCamera(camera); });
+}
+
+void DCCamerasController::deviceDettached(uint32_t locationID) {
+    // A camera still waiting to be added is in the list once the queued operations have run.
+    opQueue_.waitUntilAllOperationsAreFinished();
+    for (const auto &camera : usbCameras()) {
+        if (camera->locationId() == locationID) removeCameraOperation(camera);
+    }
+}
+
+void DCCamerasController::removeAfterQueuedOperations(const DCCameraPtr &camera) {
+    opQueue_.waitUntilAllOperationsAreFinished();
+    removeCameraOperation(camera);
+}
+
+// --- network cameras (device thread) ---------------------------------------------------------------
+
+void DCCamerasController::restartNetServiceBrowsers() {
+    if (announcementServiceBrowser_) announcementServiceBrowser_->stop();
+    if (streamServiceBrowser_) streamServiceBrowser_->stop();
+    announcementServiceBrowser_.reset();
+    streamServiceBrowser_.reset();
+    if (!dependencies_.dnsSdProvider) return;
+    announcementServiceBrowser_ = dependencies_.dnsSdProvider->createBrowser(*this);
+    streamServiceBrowser_ = dependencies_.dnsSdProvider->createBrowser(*this);
+    announcementServiceBrowser_->searchForServicesOfType(kAnnouncementType, kDomain);
+    streamServiceBrowser_->searchForServicesOfType(kStreamType, kDomain);
+}
+
+std::shared_ptr<DCNetCamera> DCCamerasController::netCameraNamed(const QByteArray &wireName) const {
+    std::lock_guard lock(listsMutex_);
+    for (const auto &camera : netCameras_)
+        if (wireNameOf(*camera) == wireName) return camera;
+    return nullptr;
+}
+
+void DCCamerasController::didFindService(DnsSdBrowser &browser, const DnsSdService &service, bool) {
+    DCLog("Found a service: %s.%s%s, %s", qUtf8Printable(service.name), qUtf8Printable(service.type),
+          qUtf8Printable(service.domain), "(not resolved)");
+    if (&browser == announcementServiceBrowser_.get()) announcementFailures_ = 0;
+    if (&browser == streamServiceBrowser_.get()) streamFailures_ = 0;
+    const QString type = DnsSdLimits::withTrailingDot(service.type);
+    if (type != kAnnouncementType && type != kStreamType) return;
+    // The two services of one instance share their name, which is also the camera's model name.
+    std::shared_ptr<DCNetCamera> camera = netCameraNamed(service.wireName());
+    const bool isNew = !camera;
+    if (isNew) camera = DCNetCamera::camera();
+    if (type == kAnnouncementType)
+        camera->setDeviceNetService(service);
+    else
+        camera->setStreamNetService(service);
+    if (isNew) {
+        std::lock_guard lock(listsMutex_);
+        netCameras_.push_back(camera);
+    }
+    opQueue_.addOperation([this, camera] { addNetCamera(camera); });
+}
+
+void DCCamerasController::didRemoveService(DnsSdBrowser &, const DnsSdService &service, bool) {
+    DCLog("Service removed: %s", qUtf8Printable(service.name));
+    // Losing either service removes the camera.
+    if (const auto camera = netCameraNamed(service.wireName())) removeAfterQueuedOperations(camera);
+}
+
+void DCCamerasController::didNotSearch(DnsSdBrowser &browser, const DnsSdError &error) {
+    DCLog("NSNetServiceBrowser: %p didNotSearch: %s", static_cast<void *>(&browser),
+          qUtf8Printable(error.message));
+    browser.stop();
+    int *failures = nullptr;
+    if (&browser == announcementServiceBrowser_.get())
+        failures = &announcementFailures_;
+    else if (&browser == streamServiceBrowser_.get())
+        failures = &streamFailures_;
+    if (!failures) return;
+    const int delay = *failures == 0 ? 0 : std::min(kMaxRetryDelayMs, 100 << std::min(*failures - 1, 6));
+    ++*failures;
+    if (delay == 0) {
+        restartSearch(&browser);
+        return;
+    }
+    QTimer::singleShot(delay, context_, [this, which = &browser] { restartSearch(which); });
+}
+
+void DCCamerasController::restartSearch(DnsSdBrowser *browser) {
+    // The browser may have been replaced by a restart of both meanwhile.
+    if (browser == announcementServiceBrowser_.get())
+        browser->searchForServicesOfType(kAnnouncementType, kDomain);
+    else if (browser == streamServiceBrowser_.get())
+        browser->searchForServicesOfType(kStreamType, kDomain);
+}
