@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "CommandLine.h"
+#include "ListCamerasCommand.h"
 #include "ListControlsCommand.h"
 
 namespace Modes {
@@ -14,6 +15,8 @@ int run(const CommandLine &cl) {
         return 0;
     case CommandLine::Mode::ListControls:
         return ListControlsCommand::run(cl);
+    case CommandLine::Mode::ListCameras:
+        return ListCamerasCommand::run(cl);
     default:
         std::fprintf(stderr, "korva-lectern: this mode is not available in this build\n");
         return 2;

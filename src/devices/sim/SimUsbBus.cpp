@@ -36,15 +36,11 @@ std::shared_ptr<SimCamera> SimUsbBus::plug(const UsbDeviceProperties &properties
 }
 
 std::shared_ptr<SimCamera> SimUsbBus::plugCamera(uint32_t productId, uint32_t bcdDevice) {
-    for (uint32_t port = 1; port <= 15; ++port) {
-        for (uint32_t hubPort = 0; hubPort <= 15; ++hubPort) {
+    // The ports of the computer first, then those of a hub in each.
+    for (uint32_t hubPort = 0; hubPort <= 15; ++hubPort) {
+        for (uint32_t port = 1; port <= 15; ++port) {
             const uint32_t location = locationOfPort(port, hubPort);
-            {
-                std::lock_guard lock(mutex_);
-                if (devices_.count(location)) continue;
-            }
-            if (auto device = plug({DCProductTable::kVendorId, productId, location, bcdDevice}))
-                return device;
+            if (auto device = plug({DCProductTable::kVendorId, productId, location, bcdDevice})) return device;
         }
     }
     return nullptr;
