@@ -6,6 +6,11 @@
 #include "CommandLine.h"
 #include "core/DCLog.h"
 #include "core/LogFolder.h"
+#include "devices/DCCameraKite_1.h"
+#include "devices/DCCameraOrb.h"
+#include "devices/DCCameraOrb_R.h"
+#include "devices/DCCameraWren.h"
+#include "devices/DCCameraWrenHD.h"
 #include "devices/DCUVCCamera.h"
 #include "devices/V4L2UsbDevice.h"
 #include "devices/V4L2UvcTransport.h"
@@ -29,8 +34,15 @@ void printRange(std::FILE *out, const char *name, int32_t current, int32_t min, 
 
 std::shared_ptr<UsbDevice> chooseDevice(const CommandLine &cl, QString *error) {
     if (!cl.demoModels.isEmpty()) {
-        // The models of the maker's family come later; every demo camera is a plain UVC camera now.
-        return std::make_shared<SimUsbDevice>(std::make_shared<SimCamera>());
+        const QString model =
+            cl.demoModels.first().isEmpty() ? QStringLiteral("Wren-HD") : cl.demoModels.first();
+        auto sim = std::make_shared<SimCamera>();
+        if (!sim->setModel(model)) {
+            *error =
+                QStringLiteral("unknown demo model %1 (Orb, Orb-R, Wren, Wren-HD, Kite-1 HD)").arg(model);
+            return nullptr;
+        }
+        return std::make_shared<SimUsbDevice>(sim);
     }
     QString node = cl.device;
     if (node.isEmpty()) {
@@ -53,6 +65,26 @@ std::shared_ptr<UsbDevice> chooseDevice(const CommandLine &cl, QString *error) {
     return std::make_shared<V4L2UsbDevice>(node);
 }
 
+// The camera class of the device's product; a plain UVC camera for any other device.
+std::shared_ptr<DCUVCCamera> cameraFor(const UsbDevice &device) {
+    const auto properties = device.properties();
+    if (!properties || properties->idVendor != DCCameraKorva::kVendorId) return DCUVCCamera::camera();
+    switch (properties->idProduct) {
+    case DCCameraOrb::kProductId:
+        return DCCameraOrb::camera();
+    case DCCameraOrb_R::kProductId:
+        return DCCameraOrb_R::camera();
+    case DCCameraWren::kProductId:
+        return DCCameraWren::camera();
+    case DCCameraWrenHD::kProductId:
+        return DCCameraWrenHD::camera();
+    case DCCameraKite_1::kProductId:
+        return DCCameraKite_1::camera();
+    default:
+        return DCUVCCamera::camera();
+    }
+}
+
 } // namespace
 
 int ListControlsCommand::run(const CommandLine &cl) {
@@ -63,7 +95,7 @@ int ListControlsCommand::run(const CommandLine &cl) {
         std::fprintf(stderr, "korva-lectern: %s\n", qUtf8Printable(error));
         return 1;
     }
-    const auto camera = DCUVCCamera::camera();
+    const auto camera = cameraFor(*device);
     camera->prepareToWorkWithDevice(device);
     print(*camera, stdout);
     camera->prepareToDetatch();
@@ -75,6 +107,7 @@ void ListControlsCommand::print(DCUVCCamera &c, std::FILE *out) {
     std::fprintf(out, "short model: %s\n", qUtf8Printable(c.shortModel()));
     std::fprintf(out, "capabilities: 0x%02x\n", c.capabilities());
     std::fprintf(out, "capture identifier: %s\n", qUtf8Printable(c.captureDeviceLocationId()));
+    std::fprintf(out, "firmware version: 0x%04x\n", c.firmwareVersion());
     printRange(out, "brightness", c.brightness(), c.brightnessMin(), c.brightnessMax(), c.brightnessDef());
     printRange(out, "contrast", c.contrast(), c.contrastMin(), c.contrastMax(), c.contrastDef());
     printRange(out, "hue", c.hue(), c.hueMin(), c.hueMax(), c.hueDef());

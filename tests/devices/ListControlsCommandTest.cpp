@@ -36,10 +36,11 @@ TEST(ListControlsCommand, DemoPrintsTheSimulatedCamera) {
     ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
     const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_GE(lines.size(), 18);
-    EXPECT_EQ(lines[0], QStringLiteral("model: UVC Camera"));
-    EXPECT_EQ(lines[1], QStringLiteral("short model: UVC Camera"));
-    EXPECT_EQ(lines[2], QStringLiteral("capabilities: 0x4f"));
+    EXPECT_EQ(lines[0], QStringLiteral("model: Korva Wren-HD"));
+    EXPECT_EQ(lines[1], QStringLiteral("short model: Wren-HD"));
+    EXPECT_EQ(lines[2], QStringLiteral("capabilities: 0x7f"));
     EXPECT_EQ(lines[3], QStringLiteral("capture identifier: 0xfa12000017780206"));
+    EXPECT_EQ(lines[4], QStringLiteral("firmware version: 0x0102"));
     EXPECT_TRUE(r.out.contains(
         QRegularExpression(QStringLiteral(R"(\nbrightness\s+0\s+\(min -64, max 64, default 0\)\n)"))));
     EXPECT_TRUE(r.out.contains(QRegularExpression(
@@ -53,11 +54,24 @@ TEST(ListControlsCommand, DemoPrintsTheSimulatedCamera) {
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     EXPECT_TRUE(log.readAll().contains("get frequency 1"));
 
-    // A model name is accepted and, for now, gives the same plain camera.
+    // Wren-HD is the default model.
     const ProgramRun named =
         runProgram({QStringLiteral("--list-controls"), QStringLiteral("--demo=Wren-HD")}, home);
     EXPECT_EQ(named.exitCode, 0);
     EXPECT_EQ(named.out, r.out);
+
+    const ProgramRun orb =
+        runProgram({QStringLiteral("--list-controls"), QStringLiteral("--demo=Orb")}, home);
+    EXPECT_EQ(orb.exitCode, 0);
+    EXPECT_TRUE(
+        orb.out.startsWith(QStringLiteral("model: Korva Orbit\nshort model: Orb\ncapabilities: 0x5f\n")))
+        << qPrintable(orb.out);
+    EXPECT_TRUE(orb.out.contains(QStringLiteral("capture identifier: 0xfa12000017780204\n")));
+
+    const ProgramRun unknown =
+        runProgram({QStringLiteral("--list-controls"), QStringLiteral("--demo=Heron")}, home);
+    EXPECT_EQ(unknown.exitCode, 1);
+    EXPECT_TRUE(unknown.err.contains(QStringLiteral("unknown demo model Heron")));
 }
 
 TEST(ListControlsCommand, AnUnopenableDeviceIsAnError) {
