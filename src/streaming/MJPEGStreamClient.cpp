@@ -1,5 +1,6 @@
 #include "streaming/MJPEGStreamClient.h"
 
+#include <algorithm>
 #include <array>
 #include <limits>
 #include <optional>
@@ -26,6 +27,7 @@ using tcp = asio::ip::tcp;
 namespace {
 
 constexpr std::size_t kReadChunk = 64 * 1024;
+constexpr std::size_t kRawReadSize = 256 * 1024;
 constexpr std::uint32_t kMaxResponseHeader = 64 * 1024;
 // A broken stream could otherwise fill the log with one line per part.
 constexpr int kMaxWarningsPerStream = 20;
@@ -135,7 +137,42 @@ private:
         const auto contentType = response[http::field::content_type];
         splitter_.response(std::string_view(contentType.data(), contentType.size()));
         if (parser_->is_done()) return finish();
-        startRead();
+        if (parser_->chunked()) return startRead();
+        // A plain body (up to the close or a length) is read straight from the socket in large pieces:
+        // the parser would only copy it through a small buffer, one more system call per 64 KiB.
+        remaining_.reset();
+        if (const auto length = parser_->content_length()) remaining_ = *length;
+        const auto early = buffer_.data();
+        const std::size_t take = std::min<std::uint64_t>(early.size(), remaining_.value_or(early.size()));
+        if (!deliver(static_cast<const std::uint8_t *>(early.data()), take)) return;
+        buffer_.consume(buffer_.size());
+        if (remaining_ && *remaining_ == 0) return finish();
+        raw_.resize(kRawReadSize);
+        startRawRead();
+    }
+
+    void startRawRead() {
+        stream_.async_read_some(asio::buffer(raw_),
+                                [this](beast::error_code ec, std::size_t n) { onRawRead(ec, n); });
+    }
+
+    void onRawRead(beast::error_code ec, std::size_t n) {
+        const std::size_t take = std::min<std::uint64_t>(n, remaining_.value_or(n));
+        if (!deliver(raw_.data(), take) || stopping_) return;
+        if (remaining_ && *remaining_ == 0) return finish();
+        if (ec == asio::error::eof && !remaining_) return finish(); // the body ends at the close
+        if (ec == asio::error::eof) return fail("the connection closed before the end of the body");
+        if (ec) return fail(ec.message());
+        startRawRead();
+    }
+
+    // Answers false when the stream has ended.
+    bool deliver(const std::uint8_t *data, std::size_t size) {
+        if (remaining_) *remaining_ -= size;
+        if (size == 0 || splitter_.append(data, size)) return true;
+        fail("more than " + std::to_string(MJPEGStreamSplitter::kMaxBufferedBytes) +
+             " bytes received without a complete image");
+        return false;
     }
 
     void startRead() {
@@ -149,12 +186,7 @@ private:
 
     void onRead(beast::error_code ec) {
         if (ec == http::error::need_buffer) ec = {};
-        const std::size_t received = chunk_.size() - parser_->get().body().size;
-        if (received > 0 && !splitter_.append(chunk_.data(), received)) {
-            return fail("more than " + std::to_string(MJPEGStreamSplitter::kMaxBufferedBytes) +
-                        " bytes received without a complete image");
-        }
-        if (stopping_) return;
+        if (!deliver(chunk_.data(), chunk_.size() - parser_->get().body().size) || stopping_) return;
         if (ec) return fail(ec.message());
         if (parser_->is_done()) return finish();
         startRead();
@@ -209,6 +241,8 @@ private:
     beast::flat_buffer buffer_;
     std::optional<http::response_parser<http::buffer_body>> parser_;
     std::array<std::uint8_t, kReadChunk> chunk_{};
+    std::vector<std::uint8_t> raw_;
+    std::optional<std::uint64_t> remaining_; // body bytes still to come, when the length is known
     MJPEGStreamSplitter splitter_;
     std::optional<JPEGPictureDecoder> decoder_;
     int warnings_ = 0;

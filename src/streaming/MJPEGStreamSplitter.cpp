@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 
 namespace {
 
@@ -58,8 +59,39 @@ std::size_t minus(std::size_t value, std::size_t amount) {
 
 } // namespace
 
+// Thread-safe: parts are released on whatever thread held them last.
+class MJPEGStreamSplitter::PartPool {
+public:
+    using Buffer = std::vector<std::uint8_t>;
+
+    std::unique_ptr<Buffer> take() {
+        std::lock_guard lock(mutex_);
+        if (spare_.empty()) return std::make_unique<Buffer>();
+        std::unique_ptr<Buffer> buffer = std::move(spare_.back());
+        spare_.pop_back();
+        return buffer;
+    }
+
+    void give(Buffer *buffer) {
+        std::unique_ptr<Buffer> owned(buffer);
+        std::lock_guard lock(mutex_);
+        if (spare_.size() < kMaxSpare) spare_.push_back(std::move(owned));
+    }
+
+    // Wraps a filled buffer as a part whose release hands the buffer back.
+    static Part share(const std::shared_ptr<PartPool> &pool, std::unique_ptr<Buffer> buffer) {
+        return Part(buffer.release(),
+                    [pool](const Buffer *released) { pool->give(const_cast<Buffer *>(released)); });
+    }
+
+private:
+    static constexpr std::size_t kMaxSpare = 4;
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<Buffer>> spare_;
+};
+
 MJPEGStreamSplitter::MJPEGStreamSplitter(PartHandler onPart, std::size_t maxBufferedBytes)
-    : onPart_(std::move(onPart)), maxBuffered_(maxBufferedBytes) {}
+    : onPart_(std::move(onPart)), maxBuffered_(maxBufferedBytes), pool_(std::make_shared<PartPool>()) {}
 
 std::optional<std::string> MJPEGStreamSplitter::boundaryOf(std::string_view contentType) {
     std::size_t at = contentType.find(';');
@@ -377,7 +409,10 @@ void MJPEGStreamSplitter::deliver(std::size_t from, std::size_t to) {
     const std::size_t size = to - from;
     if (size >= 4 && data[from] == 0xFF && data[from + 1] == 0xD8 && data[from + 2] == 0xFF) {
         ++delivered_;
-        if (onPart_) onPart_(std::make_shared<const std::vector<std::uint8_t>>(data + from, data + to));
+        if (!onPart_) return;
+        std::unique_ptr<PartPool::Buffer> buffer = pool_->take();
+        buffer->assign(data + from, data + to);
+        onPart_(PartPool::share(pool_, std::move(buffer)));
         return;
     }
     ++skipped_;

@@ -64,6 +64,7 @@ public:
     static std::optional<std::string> boundaryOf(std::string_view contentType);
 
 private:
+    class PartPool;
     enum class Mode { Waiting, Multipart, PerPart };
     enum class State { Headers, Body, Discard };
     enum class Match { Yes, No, NeedMore };
@@ -87,6 +88,9 @@ private:
     PartHandler onPart_;
     DiagnosticHandler onDiagnostic_;
     const std::size_t maxBuffered_;
+    // Buffers of parts that were released, reused for the next parts: a fresh buffer of a large image
+    // costs more in page faults than copying the image into it. Shared with the parts' deleters.
+    std::shared_ptr<PartPool> pool_;
 
     std::vector<std::uint8_t> buffer_;
     std::size_t begin_ = 0; // bytes before this are consumed

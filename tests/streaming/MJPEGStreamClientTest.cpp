@@ -228,7 +228,8 @@ TEST(MJPEGStreamClientBadInput, HugePartOrNoBoundaryEndsAtTheBufferBound) {
 TEST(MJPEGStreamClientBadInput, GarbageIsReadToTheEndWithoutImages) {
     std::string garbage;
     for (int i = 0; i < 300000; ++i)
-        garbage += static_cast<char>((i * 7919 + i / 13) & 0xFF);
+        garbage +=
+            static_cast<char>((static_cast<unsigned>(i) * 7919u + static_cast<unsigned>(i) / 13u) & 0xFFu);
     ReplayServer server(replay(http10Head("multipart/x-mixed-replace; boundary=g"), garbage));
     Recorder recorder;
     MJPEGStreamClient client;

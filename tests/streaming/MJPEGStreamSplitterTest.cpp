@@ -186,7 +186,8 @@ TEST(MJPEGStreamSplitterBadInput, GarbageAndHugeLengthsNeitherCrashNorDeliver) {
     sink.splitter.response(kOwnType);
     std::string garbage;
     for (int i = 0; i < 200000; ++i)
-        garbage += static_cast<char>((i * 7919 + i / 13) & 0xFF);
+        garbage +=
+            static_cast<char>((static_cast<unsigned>(i) * 7919u + static_cast<unsigned>(i) / 13u) & 0xFFu);
     for (std::string_view piece : piecesOf(garbage, {333}))
         sink.feed(piece);
     EXPECT_TRUE(sink.parts.empty());
