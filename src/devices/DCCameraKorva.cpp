@@ -5,6 +5,7 @@
 #include <cstring>
 #include <thread>
 
+#include <QCoreApplication>
 #include <QMetaObject>
 #include <QObject>
 #include <QThread>
@@ -123,7 +124,10 @@ bool DCCameraKorva::setupHidNotification() {
 void DCCameraKorva::hidFindElements() {
     const std::shared_ptr<HidTransport> hid = hidDeviceInterface();
     if (!hid) return;
-    if (!eventContext_) eventContext_ = new QObject;
+    {
+        std::lock_guard lock(stateMutex_);
+        if (!eventContext_) eventContext_ = new QObject;
+    }
     // The transport outlives no camera: prepareToDetatch() closes it before the camera goes.
     const int result = hid->startEvents([this](std::span<const uint8_t> report) { handleCallBack(report); });
     if (result != 0) DCLog("starting the event reports failed: %s", strerror(-result));
@@ -378,16 +382,22 @@ void DCCameraKorva::setActive(bool active) {
 }
 
 void DCCameraKorva::scheduleDelivery() {
-    if (!eventContext_ || waitingEventCount() == 0) return;
-    // Not a shared object (a test's camera on the stack): the context object guards the call instead.
+    // Not a shared object (a test's camera): the context object, deleted with it, guards the call.
     const std::weak_ptr<DCCamera> weak = weak_from_this();
     const bool shared = !weak.expired();
+    std::lock_guard lock(stateMutex_);
+    if (!eventContext_ || waitingEvents_.empty()) return;
     QMetaObject::invokeMethod(
         eventContext_,
         [this, weak, shared] {
-            const std::shared_ptr<DCCamera> keep = weak.lock();
+            std::shared_ptr<DCCamera> keep = weak.lock();
             if (shared && !keep) return;
             deliverWaitingEvents();
+            // The camera must not go inside a call its own context object is running: a last
+            // reference is released on the main thread's next turn instead.
+            if (keep.use_count() == 1 && QCoreApplication::instance())
+                QMetaObject::invokeMethod(
+                    QCoreApplication::instance(), [last = std::move(keep)] {}, Qt::QueuedConnection);
         },
         Qt::QueuedConnection);
 }

@@ -40,14 +40,18 @@ void HidEventRelay::run(std::span<const uint8_t> report) {
         if (!context_) return;
         handler = handler_;
     }
-    if (handler) handler(report);
+    if (!handler) return;
+    running_ = true;
+    handler(report);
+    running_ = false;
 }
 
 void HidEventRelay::stop() {
     std::lock_guard lock(mutex_);
     handler_ = nullptr;
     if (!context_) return;
-    if (context_->thread() == QThread::currentThread())
+    // A handler that stops its own relay is still running inside the context's call.
+    if (context_->thread() == QThread::currentThread() && !running_)
         delete context_;
     else
         context_->deleteLater();

@@ -35,4 +35,5 @@ private:
     std::mutex mutex_;
     HidTransport::EventHandler handler_;
     QObject *context_;
+    bool running_ = false; // bound thread only
 };

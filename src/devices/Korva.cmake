@@ -9,6 +9,7 @@ target_sources(devices PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/HidEventRelay.cpp
     ${CMAKE_CURRENT_LIST_DIR}/KorvaReport.cpp
     ${CMAKE_CURRENT_LIST_DIR}/LibusbHidTransport.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/UsbDevice.cpp
     ${CMAKE_CURRENT_LIST_DIR}/sim/SimHidDevice.cpp
     ${CMAKE_CURRENT_LIST_DIR}/sim/SimHidTransport.cpp
 )
