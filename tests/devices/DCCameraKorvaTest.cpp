@@ -1,3 +1,4 @@
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <thread>
@@ -343,4 +344,29 @@ TEST(KorvaEventReport, ValueIsLittleEndianAfterTheReportId) {
     EXPECT_EQ(Bytes(report.begin(), report.end()), (Bytes{0x01, 0x0D, 0x0C, 0x0B, 0x0A}));
     EXPECT_EQ(KorvaReport::eventValue(report), 0x0A0B0C0Du);
     EXPECT_EQ(KorvaReport::eventValue(Bytes{0x01, 0x02, 0x01}), std::nullopt);
+}
+
+TEST(KorvaConcurrency, CommandsOnOneThreadEventsAndActivationOnAnother) {
+    KorvaFixture<DCCameraWren> f(QStringLiteral("Wren"));
+    NotificationLog notes({DCNote::DCNotificationSnapshot});
+    std::atomic<int> failures{0};
+    std::thread user([&] {
+        for (int i = 0; i < 200; ++i) {
+            if (f.camera->korvaSetIris(static_cast<int16_t>(i % 16)) != 0) ++failures;
+            if (f.camera->korvaGetIris() < 0) ++failures;
+            if (!f.camera->setExposureLock(i % 2 == 0)) ++failures;
+        }
+    });
+    for (int i = 0; i < 50; ++i) {
+        f.camera->setActive(i % 2 == 0);
+        f.hid().injectEvent(0x0001);
+        f.hid().injectEvent(i % 2 ? 0x0003 : 0x0103);
+    }
+    f.camera->setActive(true);
+    user.join();
+    ASSERT_TRUE(waitUntil([&] { return f.camera->waitingEventCount() == 0; }));
+    EXPECT_EQ(failures.load(), 0);
+    EXPECT_EQ(f.sent().size(), 600u);
+    // Events are lost only when more than eight wait: here at most two wait at a time.
+    EXPECT_EQ(notes.entries.size(), 50u);
 }
