@@ -123,12 +123,7 @@ void HTTPServer::start() {
         started_.emplace(ioContext_.get_executor());
         runloopThread_ = std::thread([this] { threadProc(); });
     }
-    std::promise<void> done;
-    asio::post(ioContext_, [this, &done] {
-        startServer();
-        done.set_value();
-    });
-    done.get_future().wait();
+    runOnServerThreadAndWait([this] { startServer(); });
     if (state_.load() != Running) dropThread();
 }
 
@@ -141,13 +136,19 @@ void HTTPServer::stop() {
     }
     std::lock_guard guard(startStopMutex_);
     if (!runloopThread_.joinable()) return;
-    std::promise<void> done;
-    asio::post(ioContext_, [this, &done] {
-        stopServer();
-        done.set_value();
-    });
-    done.get_future().wait();
+    runOnServerThreadAndWait([this] { stopServer(); });
     dropThread();
+}
+
+void HTTPServer::runOnServerThreadAndWait(std::function<void()> work) {
+    // The promise is shared with the posted work, so it outlives whichever side finishes last.
+    auto done = std::make_shared<std::promise<void>>();
+    std::future<void> finished = done->get_future();
+    asio::post(ioContext_, [done, work = std::move(work)] {
+        work();
+        done->set_value();
+    });
+    finished.wait();
 }
 
 void HTTPServer::dropThread() {
@@ -247,6 +248,7 @@ void HTTPServer::receiveIncomingConnection(tcp::socket socket) {
         refuseConnection(std::move(socket));
         return;
     }
+    refusing_ = false;
     boost::system::error_code ignored;
     socket.set_option(tcp::no_delay(true), ignored);
     auto request = std::make_shared<IncomingRequest>(std::move(socket), *this, active_.maxHeaderBytes,
@@ -258,7 +260,9 @@ void HTTPServer::receiveIncomingConnection(tcp::socket socket) {
 
 void HTTPServer::refuseConnection(tcp::socket socket) {
     static const auto response = std::make_shared<const std::string>(serviceUnavailableResponse());
-    DCLog("Refusing a connection: %zu clients are served already", active_.maxClients);
+    // One line per run of refusals, not one per connection of a flood.
+    if (!refusing_) DCLog("Refusing connections: %zu clients are served already", active_.maxClients);
+    refusing_ = true;
     auto peer = std::make_shared<tcp::socket>(std::move(socket));
     // A few hundred bytes into a fresh connection's send buffer: this completes at once.
     asio::async_write(*peer, asio::buffer(*response), [peer](const boost::system::error_code &, std::size_t) {

@@ -125,6 +125,7 @@ private:
     void receiveIncomingConnection(boost::asio::ip::tcp::socket socket);
     void refuseConnection(boost::asio::ip::tcp::socket socket);
     void updateClientCount();
+    void runOnServerThreadAndWait(std::function<void()> work);
     void dropThread();
     void post(const QString &name);
 
@@ -146,6 +147,7 @@ private:
 
     // Server thread only.
     Configuration active_;
+    bool refusing_ = false;
     std::vector<std::unique_ptr<Acceptor>> listeningHandles_;
     std::unordered_map<IncomingRequest *, std::shared_ptr<IncomingRequest>> incomingRequests_;
     std::unordered_set<std::shared_ptr<HTTPResponseHandler>> responseHandlers_;

@@ -146,6 +146,7 @@ TEST_F(ServerRequests, AnOversizedHeaderGets431AndIsClosed) {
 TEST_F(ServerRequests, ConnectionsBeyondTheCapGet503) {
     const std::size_t cap = server_->configuration().maxClients;
     ASSERT_EQ(cap, 64u);
+    LogCapture log;
     std::vector<std::unique_ptr<ServerTestClient>> held;
     for (int i = 0; i < 200; ++i)
         held.push_back(std::make_unique<ServerTestClient>(server_->port()));
@@ -170,6 +171,8 @@ TEST_F(ServerRequests, ConnectionsBeyondTheCapGet503) {
     }
     EXPECT_EQ(with503, 200 - cap);
     EXPECT_EQ(server_->clientCount(), cap);
+    EXPECT_EQ(log.messages().filter(QStringLiteral("Refusing connections")).size(), 1)
+        << "one line per flood";
 
     // Once the held connections go, new clients are served again.
     held.clear();
