@@ -6,12 +6,12 @@
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <ctime>
 
 #include <fcntl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
-#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 
@@ -66,12 +66,22 @@ std::string programName()
 
 std::string prefix()
 {
-    const QByteArray stamp =
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).toUtf8();
+    // The time zone is read once; localtime_r then never re-reads it, so logging stays cheap and
+    // threads do not contend inside the C library.
+    static std::once_flag timeZoneOnce;
+    std::call_once(timeZoneOnce, [] { ::tzset(); });
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    tm local{};
+    ::localtime_r(&now.tv_sec, &local);
+    char stamp[96];
+    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d.%03ld ", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                  now.tv_nsec / 1000000);
     char ids[64];
     std::snprintf(ids, sizeof ids, "[%d:%ld] ", static_cast<int>(::getpid()),
                   static_cast<long>(::syscall(SYS_gettid)));
-    return std::string(stamp.constData()) + ' ' + programName() + ids;
+    return stamp + programName() + ids;
 }
 
 const char* lastPathComponent(const char* path)
