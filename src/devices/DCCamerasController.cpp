@@ -291,6 +291,10 @@ void DCCamerasController::deviceAttached(std::shared_ptr<UsbDevice> device) {
     DCLog("%s", product->logLine);
     std::shared_ptr<DCUVCCamera> camera = product->camera();
     camera->setProductId(p.idProduct);
+    // A device that goes away during preparation can no longer be read; removal still finds the
+    // camera by the location it arrived at.
+    camera->setVendorId(p.idVendor);
+    camera->setLocationId(p.locationID);
     if (auto korva = std::dynamic_pointer_cast<DCCameraKorva>(camera)) korva->setSleeper(dependencies_.sleep);
     camera->prepareToWorkWithDevice(std::move(device));
     opQueue_.addOperation([this, camera] { addUSBCamera(camera); });
