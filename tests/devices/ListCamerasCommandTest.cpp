@@ -1,0 +1,76 @@
+// The built program's --list-cameras, as a user runs it: no display, no camera, no avahi-daemon needed.
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct ProgramRun {
+    int exitCode;
+    QString out;
+    QString err;
+};
+
+ProgramRun runProgram(const QStringList &arguments, const QTemporaryDir &home) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home.path() + QStringLiteral("/data"));
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(KL_PROGRAM), arguments);
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished();
+        return {-1, {}, QStringLiteral("timed out")};
+    }
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
+            QString::fromUtf8(p.readAllStandardError())};
+}
+
+} // namespace
+
+TEST(ListCamerasCommand, DemoCamerasAreListedOneLineEachInTheOrderTheyWerePlugged) {
+    QTemporaryDir home;
+    const ProgramRun r = runProgram(
+        {QStringLiteral("--list-cameras"), QStringLiteral("--demo"), QStringLiteral("--demo=Orb")}, home);
+    ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
+    QStringList usb;
+    for (const QString &line : r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        if (line.startsWith(QLatin1String("usb\t"))) usb << line;
+    // kind, model, short model, capabilities, location, capture identifier, firmware version
+    ASSERT_GE(usb.size(), 2) << qPrintable(r.out);
+    EXPECT_EQ(usb[0],
+              QStringLiteral("usb\tKorva Wren-HD\tWren-HD\t0x7f\t0x7e100000\t0x7e10000017780206\t0102"));
+    EXPECT_EQ(usb[1], QStringLiteral("usb\tKorva Orbit\tOrb\t0x5f\t0x7e200000\t0x7e20000017780204\t0102"));
+    // Log lines went to the log file, not to the results.
+    EXPECT_FALSE(r.out.contains(QStringLiteral("Got a device")));
+    QFile log(home.path() + QStringLiteral("/data/Orb/Log.txt"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QByteArray text = log.readAll();
+    EXPECT_TRUE(
+        text.contains("Got a device: vendor 0x1778, product 0x0206, version 0x0102, location 0x7e100000"));
+    EXPECT_TRUE(text.contains("Found Orb"));
+}
+
+TEST(ListCamerasCommand, WithoutCamerasItSaysSoAndSucceeds) {
+    QTemporaryDir home;
+    const ProgramRun r = runProgram({QStringLiteral("--list-cameras")}, home);
+    ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
+    // A machine running this test may have cameras of its own; without any the answer is one line.
+    if (!r.out.contains(QLatin1Char('\t'))) {
+        EXPECT_EQ(r.out, QStringLiteral("no cameras\n"));
+    }
+}
+
+TEST(ListCamerasCommand, AnUnknownDemoModelIsAnError) {
+    QTemporaryDir home;
+    const ProgramRun r = runProgram({QStringLiteral("--list-cameras"), QStringLiteral("--demo=Heron")}, home);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.out.isEmpty());
+    EXPECT_TRUE(r.err.contains(QStringLiteral("unknown demo model \"Heron\""))) << qPrintable(r.err);
+}
