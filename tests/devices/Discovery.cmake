@@ -9,3 +9,14 @@ if(TARGET korva-lectern)
     target_compile_definitions(list_cameras_cli_tests PRIVATE KL_PROGRAM="$<TARGET_FILE:korva-lectern>")
     add_dependencies(list_cameras_cli_tests korva-lectern)
 endif()
+
+# Against a real avahi-daemon inside a throw-away network namespace (root only; the script exits 77,
+# "skipped", where it cannot make one).
+add_executable(discovery_netns_tests ${CMAKE_CURRENT_LIST_DIR}/NetCameraNetnsTest.cpp)
+target_link_libraries(discovery_netns_tests PRIVATE testsupport devices)
+kl_target_defaults(discovery_netns_tests)
+add_test(NAME discovery_netns.TwoPublishedServicesMakeOneCamera
+         COMMAND ${PROJECT_SOURCE_DIR}/tools/dnssd-netns.sh run --
+                 $<TARGET_FILE:discovery_netns_tests> --gtest_filter=NetCameraNetns.*)
+set_tests_properties(discovery_netns.TwoPublishedServicesMakeOneCamera PROPERTIES
+    LABELS netns SKIP_RETURN_CODE 77 TIMEOUT 120 ENVIRONMENT "${KL_TEST_ENV}")
