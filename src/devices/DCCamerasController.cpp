@@ -181,15 +181,21 @@ void DCCamerasController::addNetCamera(std::shared_ptr<DCNetCamera> camera) {
 void DCCamerasController::removeCameraOperation(DCCameraPtr camera) {
     if (!camera) return;
     DCLog("%s", "");
-    camera->setActive(false);
-    camera->prepareToDetatch();
+    bool listed = false;
     {
         std::lock_guard lock(listsMutex_);
         if (auto usb = std::dynamic_pointer_cast<DCUVCCamera>(camera))
-            eraseFrom(usbCameras_, usb);
+            listed = eraseFrom(usbCameras_, usb);
         else if (auto net = std::dynamic_pointer_cast<DCNetCamera>(camera))
-            eraseFrom(netCameras_, net);
+            listed = eraseFrom(netCameras_, net);
     }
+    // A camera removed twice (by the device thread and through the queue) is announced once.
+    if (!listed) {
+        DCLog("%s is not listed any more", qUtf8Printable(camera->description()));
+        return;
+    }
+    camera->setActive(false);
+    camera->prepareToDetatch();
     if (currentCamera() == camera) {
         const QList<DCCameraPtr> available = availableCameras();
         setCurrentCamera(available.isEmpty() ? nullptr : available.first());

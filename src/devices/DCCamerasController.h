@@ -88,7 +88,7 @@ public:
     // Operation bodies; the device thread queues them on the operation queue.
     void addUSBCamera(std::shared_ptr<DCUVCCamera> camera);
     void addNetCamera(std::shared_ptr<DCNetCamera> camera);
-    // Removes at once on the calling thread.
+    // Removes at once on the calling thread; a camera no longer listed is left alone.
     void removeCameraOperation(DCCameraPtr camera);
     // Queues removeCameraOperation() on the operation queue.
     void removeCamera(DCCameraPtr camera);

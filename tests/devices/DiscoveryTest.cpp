@@ -243,3 +243,22 @@ TEST(Discovery, DestroyingTheControllerDetachesEveryCameraAndKeepsNone) {
     for (const auto &camera : cameras)
         EXPECT_TRUE(waitUntil([&] { return camera.expired(); }, 2s));
 }
+
+TEST(Discovery, ACameraRemovedThroughTheQueueAndByUnpluggingIsRemovedOnce) {
+    DiscoveryRig rig;
+    DCCamerasController &controller = rig.start();
+    rig.bus->plugCamera(516);
+    rig.bus->plugCamera(517);
+    controller.waitUntilSettled();
+    const DCCameraPtr wren = controller.currentCamera();
+    ASSERT_TRUE(std::dynamic_pointer_cast<DCCameraWren>(wren));
+    CameraNotes notes;
+    controller.removeCamera(wren);
+    rig.bus->unplug(kPort2);
+    controller.waitUntilSettled();
+    controller.waitUntilSettled();
+    EXPECT_EQ(notes.names().count(DCNote::DCCameraDidRemove), 1);
+    EXPECT_EQ(controller.usbCameras().size(), 1u);
+    EXPECT_NE(controller.currentCamera(), wren);
+    EXPECT_TRUE(controller.currentCamera()->active());
+}
