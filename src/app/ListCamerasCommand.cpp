@@ -38,16 +38,10 @@ int ListCamerasCommand::run(const CommandLine &cl) {
     std::shared_ptr<SimUsbBus> bus;
     if (!cl.demoModels.isEmpty()) {
         bus = std::make_shared<SimUsbBus>();
-        for (const QString &model : cl.demoModels) {
-            const auto productId = SimUsbBus::productIdForModel(model);
-            if (!productId) {
-                std::fprintf(stderr, "korva-lectern: unknown demo model \"%s\"\n", qUtf8Printable(model));
-                return 2;
-            }
-            if (!bus->plugCamera(*productId)) {
-                std::fprintf(stderr, "korva-lectern: no free port for another demo camera\n");
-                return 2;
-            }
+        QString error;
+        if (!bus->plugDemoCameras(cl.demoModels, &error)) {
+            std::fprintf(stderr, "korva-lectern: %s\n", qUtf8Printable(error));
+            return 2;
         }
         dependencies.deviceSources.push_back(std::make_shared<SimUsbBusDeviceSource>(bus));
     }

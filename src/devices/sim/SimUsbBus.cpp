@@ -20,6 +20,21 @@ std::optional<uint32_t> SimUsbBus::productIdForModel(const QString &model) {
     return it->second;
 }
 
+bool SimUsbBus::plugDemoCameras(const QStringList &models, QString *error) {
+    for (const QString &model : models) {
+        const auto productId = productIdForModel(model);
+        if (!productId) {
+            *error = QStringLiteral("unknown demo model \"%1\"").arg(model);
+            return false;
+        }
+        if (!plugCamera(*productId)) {
+            *error = QStringLiteral("no free port for another demo camera");
+            return false;
+        }
+    }
+    return true;
+}
+
 uint32_t SimUsbBus::locationOfPort(uint32_t port, uint32_t hubPort) {
     return (kBusNumber << 24) | ((port & 0xF) << 20) | ((hubPort & 0xF) << 16);
 }
@@ -40,7 +55,8 @@ std::shared_ptr<SimCamera> SimUsbBus::plugCamera(uint32_t productId, uint32_t bc
     for (uint32_t hubPort = 0; hubPort <= 15; ++hubPort) {
         for (uint32_t port = 1; port <= 15; ++port) {
             const uint32_t location = locationOfPort(port, hubPort);
-            if (auto device = plug({DCProductTable::kVendorId, productId, location, bcdDevice})) return device;
+            if (auto device = plug({DCProductTable::kVendorId, productId, location, bcdDevice}))
+                return device;
         }
     }
     return nullptr;

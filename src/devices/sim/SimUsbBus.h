@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <QString>
+#include <QStringList>
 
 #include "devices/UsbDevice.h"
 
@@ -33,6 +34,10 @@ public:
     // The product ID of one of the maker's models by name ("Orb", "Orb-R", "Wren", "Wren-HD", "Kite-1"
     // or "Kite-1 HD", in any case); an empty name is the Wren-HD. Empty for other names.
     static std::optional<uint32_t> productIdForModel(const QString &model);
+
+    // --demo: one camera of each named model (see productIdForModel), in order. False with `error` set
+    // for an unknown model or when the ports run out.
+    bool plugDemoCameras(const QStringList &models, QString *error);
 
     // Plugs a device with these properties. Null when its location is taken.
     std::shared_ptr<SimCamera> plug(const UsbDeviceProperties &properties);
