@@ -7,6 +7,3 @@ set(KL_STREAMING_SERVER_TEST_SOURCES
 )
 kl_add_gtest(streaming_server_tests SOURCES ${KL_STREAMING_SERVER_TEST_SOURCES}
     LIBS streaming PkgConfig::TurboJPEG Qt6::Core)
-if(KL_SANITIZE STREQUAL "thread" AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
-    set_source_files_properties(${KL_STREAMING_SERVER_TEST_SOURCES} PROPERTIES COMPILE_OPTIONS -Wno-tsan)
-endif()
