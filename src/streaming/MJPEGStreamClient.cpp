@@ -293,16 +293,20 @@ void MJPEGStreamClient::start() {
         if (session_ && !session_->hasFinished() && !session_->isStopping()) return;
         // A handler cannot restart its own stream: its thread has to end first.
         if (session_ && thread_.get_id() == std::this_thread::get_id()) return;
-        // A stream that ended by itself left its thread to be joined here.
         finished = std::move(session_);
         finishedThread = std::move(thread_);
-        session_ = std::make_unique<Session>(settings_);
-        thread_ = std::thread([session = session_.get()] {
-            session->run();
-            session->markFinished();
-        });
     }
+    // The previous stream's thread ends before the next one starts (outside the lock: a handler still
+    // running there may ask isRunning()).
     if (finishedThread.joinable()) finishedThread.join();
+    finished.reset();
+    std::lock_guard lock(mutex_);
+    if (session_) return; // another start() came first
+    session_ = std::make_unique<Session>(settings_);
+    thread_ = std::thread([session = session_.get()] {
+        session->run();
+        session->markFinished();
+    });
 }
 
 void MJPEGStreamClient::stop() {
