@@ -1,0 +1,244 @@
+#include <linux/videodev2.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "capture/CaptureDevices.h"
+#include "capture/DCCamSettingController.h"
+#include "capture/DCCaptureViewController.h"
+#include "capture/DemoPageRenderer.h"
+#include "capture/JpegDecoder.h"
+#include "capture/MjpegFrameCheck.h"
+#include "capture/SimCaptureSource.h"
+#include "capture/V4L2CaptureSource.h"
+#include "core/MainThread.h"
+#include "core/UserDefaults.h"
+#include "devices/DCCameraWrenHD.h"
+#include "devices/DiscoveryFixture.h"
+#include "devices/UvcControlTable.h"
+#include "devices/sim/SimCamera.h"
+#include "support/TestSupport.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Posted {
+    std::mutex mutex;
+    std::vector<FramePointer> frames;
+    DCObserverSet observers;
+    Posted() {
+        observers.add(DCNote::DCWillDisplayImage, [this](const DCNotification &n) {
+            std::lock_guard lock(mutex);
+            frames.push_back(n.userInfo.value(DCKey::Image).value<FramePointer>());
+            if (frames.size() > 50) frames.erase(frames.begin());
+        });
+    }
+    FramePointer last() {
+        std::lock_guard lock(mutex);
+        return frames.empty() ? nullptr : frames.back();
+    }
+    size_t count() {
+        std::lock_guard lock(mutex);
+        return frames.size();
+    }
+};
+
+} // namespace
+
+TEST(CapturePipeline, SimulatedCameraFromDiscoveryToPostedFramesAndUnplug) {
+    DiscoveryRig rig;
+    CaptureDevices::addSimulatedBus(rig.bus);
+    QTemporaryDir dir;
+    UserDefaults defaults(dir.filePath("defaults.json"));
+    DCCamerasController &cameras = rig.start();
+    DCCamSettingController settings(
+        defaults, [&] { return cameras.currentCamera(); }, [](auto) {});
+    // What the main window does on a camera change.
+    DCObserverSet windowSide;
+    windowSide.add(DCNote::DCCameraDidChange, [&](const DCNotification &) {
+        MainThread::run([&] {
+            if (cameras.currentCamera()) settings.resetCameraParameters();
+        });
+    });
+    DCCaptureViewController::Dependencies d;
+    d.currentCamera = [&] { return cameras.currentCamera(); };
+    d.sleep = [](auto) {};
+    d.watchdogTimer = false;
+    DCCaptureViewController capture(d);
+    Posted posted;
+
+    auto sim = rig.bus->plugCamera(DCCameraWrenHD::kProductId);
+    sim->setControl(UvcControlTable::kProcessingUnit, 0x03, {2, 50, 0, 64, 32}); // contrast off default
+    // The camera change waits for the main thread (the capture stops there): spin it, never block it.
+    ASSERT_TRUE(waitUntil([&] { return cameras.currentCamera() != nullptr; }, 10s));
+    ASSERT_TRUE(std::dynamic_pointer_cast<DCCameraWrenHD>(cameras.currentCamera()));
+    ASSERT_TRUE(waitUntil([&] { return posted.count() >= 3 && settings.contrast() == 32; }, 10s));
+    EXPECT_EQ(sim->control(UvcControlTable::kProcessingUnit, 0x03)->current, 32);
+    EXPECT_EQ(posted.last()->size(), QSize(1280, 960));
+    JpegDecoder decoder;
+    JpegDecoder::Header header;
+    ASSERT_TRUE(decoder.readHeader(posted.last()->jpeg(), header));
+    EXPECT_EQ(header.size, QSize(1280, 960));
+
+    capture.setResolution({640, 480});
+    EXPECT_TRUE(waitUntil([&] { return posted.last()->size() == QSize(640, 480); }, 10s));
+
+    rig.bus->unplug(sim->properties().locationID);
+    ASSERT_TRUE(waitUntil([&] { return cameras.currentCamera() == nullptr; }, 10s));
+    EXPECT_TRUE(waitUntil([&] { return !capture.isSessionRunning(); }, 10s));
+    const size_t afterUnplug = posted.count();
+    capture.watchdogProc();
+    capture.watchdogProc();
+    EXPECT_EQ(posted.count(), afterUnplug);
+    CaptureDevices::removeSimulatedBus(rig.bus);
+}
+
+TEST(CapturePipeline, CorruptAndTruncatedFramesAreDroppedWithALogLine) {
+    auto sim = std::make_shared<SimCamera>();
+    SimCaptureSource::Options options;
+    options.paced = false;
+    int n = 0;
+    options.mangle = [&n](std::vector<uint8_t> &bytes) {
+        switch (n++ % 3) {
+        case 0:
+            bytes.resize(bytes.size() / 2);
+            break; // cut short
+        case 1:
+            std::fill(bytes.begin(), bytes.begin() + 64, 0x5a);
+            break; // header destroyed
+        default:
+            break;
+        }
+    };
+    SimCaptureSource source(sim, QStringLiteral("Wren-HD"), options);
+    LogCapture log;
+    std::atomic<int> good{0};
+    std::atomic<int> bad{0};
+    ASSERT_TRUE(source.open());
+    ASSERT_TRUE(source.start({320, 240}, [&](FramePointer frame) {
+        JpegDecoder decoder;
+        JpegDecoder::Header header;
+        (decoder.readHeader(frame->jpeg(), header) && header.size == QSize(320, 240) ? good : bad)++;
+    }));
+    ASSERT_TRUE(waitUntil([&] { return good >= 10; }));
+    source.stop();
+    EXPECT_EQ(bad, 0);
+    EXPECT_GE(source.droppedFrames(), 20u);
+    EXPECT_TRUE(log.contains("frame dropped"));
+}
+
+TEST(CapturePipeline, TenThousandFramesReuseTheirBuffers) {
+    auto sim = std::make_shared<SimCamera>();
+    SimCaptureSource::Options options;
+    options.paced = false;
+    SimCaptureSource source(sim, QStringLiteral("Orb"), options);
+    DCCaptureViewController::Dependencies d;
+    d.currentCamera = [] { return DCCameraPtr(); };
+    d.watchdogTimer = false;
+    DCCaptureViewController capture(d);
+    capture.setZoom(2.0f);
+    // A consumer that keeps only the newest frame, as the snapshot taker and the stream do.
+    std::mutex newestMutex;
+    FramePointer newest;
+    DCObserverSet consumer;
+    consumer.add(DCNote::DCWillDisplayImage, [&](const DCNotification &n) {
+        std::lock_guard lock(newestMutex);
+        newest = n.userInfo.value(DCKey::Image).value<FramePointer>();
+    });
+    std::atomic<uint32_t> delivered{0};
+    ASSERT_TRUE(source.open());
+    ASSERT_TRUE(source.start({64, 48}, [&](FramePointer frame) {
+        capture.willDisplayImage(frame);
+        ++delivered;
+    }));
+    ASSERT_TRUE(waitUntil([&] { return delivered >= 10000; }, 120s));
+    source.stop();
+    EXPECT_GE(capture.frameCount(), 10000u);
+    EXPECT_LE(source.bufferAllocations(), 4u);
+}
+
+TEST(CaptureSources, SimulatedFrameRateFollowsThePictureSize) {
+    EXPECT_EQ(SimCaptureSource::framesPerSecond({1280, 960}), 30);
+    EXPECT_EQ(SimCaptureSource::framesPerSecond({1600, 1200}), 15);
+}
+
+TEST(CaptureSources, VanishedSimulatedCameraNeitherOpensNorDelivers) {
+    auto sim = std::make_shared<SimCamera>();
+    SimCaptureSource source(sim, QStringLiteral("Orb"));
+    sim->vanish();
+    EXPECT_FALSE(source.open());
+    EXPECT_FALSE(source.start({320, 240}, [](FramePointer) {}));
+}
+
+TEST(CaptureSources, MjpegCheckAcceptsPaddedFramesAndRefusesBrokenOnes) {
+    DemoPageRenderer renderer(QStringLiteral("Orb"), {320, 240});
+    const auto page = renderer.render(1);
+    std::vector<uint8_t> bytes(page.begin(), page.end());
+    JpegDecoder decoder;
+    QString why;
+    EXPECT_TRUE(checkMjpegFrame(decoder, bytes, {320, 240}, &why));
+    auto padded = bytes;
+    padded.resize(padded.size() + 100, 0);
+    EXPECT_TRUE(checkMjpegFrame(decoder, padded, {320, 240}, &why));
+    EXPECT_EQ(mjpegFrameLength(padded), bytes.size());
+
+    EXPECT_FALSE(checkMjpegFrame(decoder, bytes, {640, 480}, &why));
+    EXPECT_TRUE(why.contains("expected 640x480"));
+    auto cut = bytes;
+    cut.resize(cut.size() - 10);
+    EXPECT_FALSE(checkMjpegFrame(decoder, cut, {320, 240}, &why));
+    EXPECT_TRUE(why.contains("truncated"));
+    EXPECT_FALSE(checkMjpegFrame(decoder, std::span<const uint8_t>(bytes.data(), 2), {320, 240}, &why));
+    std::vector<uint8_t> garbage(1000, 0xff);
+    EXPECT_FALSE(checkMjpegFrame(decoder, garbage, {320, 240}, &why));
+}
+
+TEST(CaptureSources, V4L2FormatChoicePrefersMjpegAndTheNearestSize) {
+    const QList<QSize> mjpeg{{640, 480}, {1280, 960}, {2592, 1944}};
+    const QList<QSize> yuyv{{640, 480}, {1280, 720}};
+    auto c = V4L2CaptureSource::chooseFormat(mjpeg, yuyv, {1280, 960});
+    ASSERT_TRUE(c);
+    EXPECT_EQ(c->fourcc, uint32_t(V4L2_PIX_FMT_MJPEG));
+    EXPECT_EQ(c->size, QSize(1280, 960));
+    c = V4L2CaptureSource::chooseFormat(mjpeg, yuyv, {1600, 1200});
+    EXPECT_EQ(c->size, QSize(1280, 960));
+    c = V4L2CaptureSource::chooseFormat({}, yuyv, {1280, 960});
+    EXPECT_EQ(c->fourcc, uint32_t(V4L2_PIX_FMT_YUYV));
+    EXPECT_EQ(c->size, QSize(1280, 720));
+    EXPECT_FALSE(V4L2CaptureSource::chooseFormat({}, {}, {640, 480}));
+}
+
+TEST(CaptureSources, V4L2LookupFindsNothingWithoutMatchingNodes) {
+    QTemporaryDir dev;
+    QTemporaryDir sys;
+    QFile node(dev.filePath("video0"));
+    ASSERT_TRUE(node.open(QIODevice::WriteOnly));
+    EXPECT_TRUE(V4L2CaptureSource::findNode("0xfa12000017780206", dev.path(), sys.path()).isEmpty());
+    EXPECT_TRUE(V4L2CaptureSource::findNode("", dev.path(), sys.path()).isEmpty());
+    V4L2CaptureSource missing(dev.filePath("video9"));
+    EXPECT_FALSE(missing.open());
+    EXPECT_FALSE(missing.errorDescription().isEmpty());
+    EXPECT_FALSE(missing.start({640, 480}, [](FramePointer) {}));
+}
+
+TEST(CaptureSources, V4L2StreamsFromARealNodeWhenThereIsOne) {
+    const QStringList nodes = QDir("/dev").entryList({"video*"}, QDir::System);
+    QString usable;
+    for (const QString &n : nodes) {
+        V4L2CaptureSource probe("/dev/" + n);
+        if (probe.open()) {
+            usable = "/dev/" + n;
+            break;
+        }
+    }
+    if (usable.isEmpty()) GTEST_SKIP() << "no capture node on this machine";
+    V4L2CaptureSource source(usable);
+    ASSERT_TRUE(source.open());
+    std::atomic<int> frames{0};
+    ASSERT_TRUE(source.start({640, 480}, [&](FramePointer f) { frames += f != nullptr; }));
+    EXPECT_TRUE(waitUntil([&] { return frames >= 3; }, 10s));
+    source.stop();
+}
