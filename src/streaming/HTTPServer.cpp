@@ -16,10 +16,12 @@
 #include "JPEGCompressor.h"
 #include "JpegFrame.h"
 #include "NetworkInterfaces.h"
+#include "StreamServiceAnnouncer.h"
 #include "core/DCLog.h"
 #include "core/DCNotificationCenter.h"
 #include "core/DCVocabulary.h"
 #include "core/UserDefaults.h"
+#include "dnssd/AvahiDnsSdProvider.h"
 
 namespace asio = boost::asio;
 using asio::ip::tcp;
@@ -68,6 +70,7 @@ HTTPServer &HTTPServer::sharedHTTPServer() {
         Hooks hooks;
         hooks.startFrameSource = [&compressor] { compressor.start(); };
         hooks.stopFrameSource = [&compressor] { compressor.stop(); };
+        StreamServiceAnnouncer::create(std::make_shared<AvahiDnsSdProvider>())->install(hooks);
         s->setHooks(std::move(hooks));
         return s;
     }();

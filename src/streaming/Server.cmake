@@ -7,5 +7,6 @@ set(KL_STREAMING_SERVER_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/MJPEGStreamer.cpp
     ${CMAKE_CURRENT_LIST_DIR}/NetworkInterfaces.cpp
     ${CMAKE_CURRENT_LIST_DIR}/StreamPageResponder.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/StreamServiceAnnouncer.cpp
 )
 target_sources(streaming PRIVATE ${KL_STREAMING_SERVER_SOURCES})

@@ -1,0 +1,135 @@
+#include "streaming/StreamServiceAnnouncer.h"
+
+#include <memory>
+#include <thread>
+
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+#include "ServerTestClient.h"
+#include "core/UserDefaults.h"
+#include "dnssd/FakeDnsSdProvider.h"
+#include "streaming/HTTPServer.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+const QString kName = QStringLiteral("Korva Lectern (test-host)");
+const QString kDevice = QStringLiteral("_korDevPub._udp.");
+const QString kStream = QStringLiteral("_mjpegStreamer._tcp.");
+const QString kLocal = QStringLiteral("local.");
+
+// A server on a free port whose hooks announce through the fake network, as the shared server's do
+// through Avahi.
+struct AnnouncedServer {
+    AnnouncedServer() {
+        HTTPServer::Configuration configuration;
+        configuration.port = 0;
+        server = std::make_unique<HTTPServer>(configuration);
+        HTTPServer::Hooks hooks;
+        announcer = StreamServiceAnnouncer::create(std::make_shared<FakeDnsSdProvider>(network), kName);
+        announcer->install(hooks);
+        server->setHooks(hooks);
+    }
+    ~AnnouncedServer() { server->stop(); }
+
+    bool announced(const QString &name = kName) const {
+        return network->record(name, kDevice, kLocal).has_value() &&
+               network->record(name, kStream, kLocal).has_value();
+    }
+
+    std::shared_ptr<FakeDnsSdNetwork> network = std::make_shared<FakeDnsSdNetwork>();
+    std::shared_ptr<StreamServiceAnnouncer> announcer;
+    std::unique_ptr<HTTPServer> server;
+};
+
+bool pageServed(std::uint16_t port) {
+    ServerTestClient client(port);
+    return client.send(getRequest("/")) && client.readUntilClosed() &&
+           client.received().rfind("HTTP/1.1 200 OK\r\n", 0) == 0;
+}
+
+} // namespace
+
+TEST(StreamServiceAnnouncer, BothServicesUnderOneNameOnTheServersPortWhileRunning) {
+    LogCapture log;
+    AnnouncedServer s;
+    s.server->start();
+    ASSERT_EQ(s.server->state(), HTTPServer::Running);
+    const std::uint16_t port = s.server->port();
+    ASSERT_NE(port, 0);
+
+    ASSERT_TRUE(waitUntil([&] { return log.contains(QStringLiteral(" did publish")); }));
+    ASSERT_TRUE(s.announced());
+    const auto device = s.network->record(kName, kDevice, kLocal);
+    const auto stream = s.network->record(kName, kStream, kLocal);
+    EXPECT_EQ(device->port, port);
+    EXPECT_EQ(stream->port, port);
+    EXPECT_EQ(stream->txtRecord, QList<QByteArray>{QByteArrayLiteral("path=/stream")});
+    EXPECT_TRUE(waitUntil([&] {
+        return log.contains(QStringLiteral("%1:%2 on %3 did publish").arg(kDevice).arg(port).arg(kName)) &&
+               log.contains(QStringLiteral("%1:%2 on %3 did publish").arg(kStream).arg(port).arg(kName));
+    }));
+
+    s.server->stop();
+    EXPECT_TRUE(waitUntil([&] { return s.network->services().isEmpty(); }));
+
+    // A second run announces again, on the port of that run.
+    s.server->start();
+    ASSERT_EQ(s.server->state(), HTTPServer::Running);
+    ASSERT_TRUE(waitUntil([&] { return s.announced(); }));
+    EXPECT_EQ(s.network->record(kName, kStream, kLocal)->port, s.server->port());
+    s.server->stop();
+    EXPECT_TRUE(waitUntil([&] { return s.network->services().isEmpty(); }));
+}
+
+TEST(StreamServiceAnnouncer, ATakenNameIsLoggedAndTheServerKeepsServing) {
+    LogCapture log;
+    AnnouncedServer s;
+    s.network->addService(kName, kStream, 9999, {}, kLocal); // another machine already uses the name
+    s.server->start();
+    ASSERT_EQ(s.server->state(), HTTPServer::Running);
+
+    ASSERT_TRUE(waitUntil([&] { return log.contains(QStringLiteral("Net Service did not publish...")); }));
+    EXPECT_TRUE(log.contains(QStringLiteral("Got error name collision")));
+    // All or nothing: no device service is left behind that would pair with the other machine's stream.
+    EXPECT_FALSE(s.network->record(kName, kDevice, kLocal).has_value());
+    EXPECT_EQ(s.network->record(kName, kStream, kLocal)->port, 9999);
+    EXPECT_EQ(s.server->state(), HTTPServer::Running);
+    EXPECT_TRUE(pageServed(s.server->port()));
+
+    // Stopping withdraws nothing of the other machine's.
+    s.server->stop();
+    EXPECT_TRUE(waitUntil([&] { return s.announcer->announcedName().isEmpty(); }));
+    EXPECT_TRUE(s.network->record(kName, kStream, kLocal).has_value());
+}
+
+TEST(StreamServiceAnnouncer, AnAnnouncerGoneBeforeItsQueuedWorkDoesNothing) {
+    auto network = std::make_shared<FakeDnsSdNetwork>();
+    auto announcer = StreamServiceAnnouncer::create(std::make_shared<FakeDnsSdProvider>(network), kName);
+    std::thread([&] { announcer->announce(8080); }).join();
+    announcer.reset();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(network->services().isEmpty());
+}
+
+TEST(StreamServiceAnnouncerName, HostBasedUnlessTheUserSetOne) {
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    const QString key = StreamServiceAnnouncer::kServiceNameDefaultsKey;
+    defaults.removeObjectForKey(key);
+    const QString hostBased = StreamServiceAnnouncer::defaultServiceName();
+    EXPECT_TRUE(hostBased.startsWith(QStringLiteral("Korva Lectern"))) << qPrintable(hostBased);
+    EXPECT_FALSE(hostBased.contains(QLatin1Char('.'))) << qPrintable(hostBased);
+
+    defaults.setObject(QStringLiteral("  Room 12 lectern "), key);
+    EXPECT_EQ(StreamServiceAnnouncer::defaultServiceName(), QStringLiteral("Room 12 lectern"));
+
+    LogCapture log;
+    for (const QVariant &unusable : {QVariant(42), QVariant(QStringLiteral("   "))}) {
+        defaults.setObject(unusable, key);
+        EXPECT_EQ(StreamServiceAnnouncer::defaultServiceName(), hostBased);
+    }
+    EXPECT_TRUE(log.contains(QStringLiteral("Ignoring the user default HTTPServerServiceName")));
+    defaults.removeObjectForKey(key);
+}
