@@ -1,6 +1,7 @@
 #include "DCCamerasController.h"
 
 #include <algorithm>
+#include <future>
 #include <thread>
 
 #include <QObject>
@@ -14,6 +15,7 @@
 #include "devices/DCNetCamera.h"
 #include "devices/DCProductTable.h"
 #include "devices/DCUVCCamera.h"
+#include "devices/ThreadWorkQueue.h"
 #include "devices/UdevDeviceSource.h"
 #include "devices/UsbDevice.h"
 #include "dnssd/AvahiDnsSdProvider.h"
@@ -79,21 +81,29 @@ DCCamerasController::Dependencies DCCamerasController::defaultDependencies() {
 }
 
 DCCamerasController::DCCamerasController(Dependencies dependencies)
-    : dependencies_(std::move(dependencies)), opQueue_("camera operations", 1) {
+    : dependencies_(std::move(dependencies)), opQueue_("camera operations", 1),
+      deviceWork_(std::make_unique<ThreadWorkQueue>()) {
     if (!dependencies_.sleep)
         dependencies_.sleep = [](std::chrono::milliseconds time) { std::this_thread::sleep_for(time); };
 }
 
 DCCamerasController::~DCCamerasController() {
     if (thread_) {
-        QMetaObject::invokeMethod(
-            context_, [this] { stopMonitoring(); }, Qt::BlockingQueuedConnection);
+        runOnDeviceThreadAndWait([this] { stopMonitoring(); });
         thread_->quit();
         thread_->wait();
-        delete context_;
     }
     opQueue_.waitUntilAllOperationsAreFinished();
     detachAll();
+}
+
+void DCCamerasController::runOnDeviceThreadAndWait(std::function<void()> work) {
+    std::promise<void> done;
+    deviceWork_->post([&work, &done] {
+        work();
+        done.set_value();
+    });
+    done.get_future().wait();
 }
 
 void DCCamerasController::postNotification(const QString &name, bool fromController,
@@ -237,21 +247,24 @@ void DCCamerasController::startToMonitor() {
     setCurrentCamera(nullptr);
     thread_ = std::make_unique<QThread>();
     thread_->setObjectName(QStringLiteral("device thread"));
-    context_ = new QObject;
-    context_->moveToThread(thread_.get());
+    // Runs on the new thread before its event loop.
+    QObject::connect(thread_.get(), &QThread::started, [this] { deviceThreadEntry(); });
     thread_->start();
-    QMetaObject::invokeMethod(
-        context_, [this] { deviceThreadEntry(); }, Qt::QueuedConnection);
 }
 
 void DCCamerasController::waitUntilSettled() {
-    if (thread_)
-        QMetaObject::invokeMethod(
-            context_, [] {}, Qt::BlockingQueuedConnection);
+    if (thread_) {
+        runOnDeviceThreadAndWait([this] {
+            for (const auto &source : startedSources_)
+                source->flush();
+        });
+    }
     opQueue_.waitUntilAllOperationsAreFinished();
 }
 
 void DCCamerasController::deviceThreadEntry() {
+    context_ = new QObject;
+    deviceWork_->attach();
     for (const auto &source : dependencies_.deviceSources) {
         if (source && source->start(*this)) startedSources_.push_back(source);
     }
@@ -267,8 +280,10 @@ void DCCamerasController::stopMonitoring() {
     if (streamServiceBrowser_) streamServiceBrowser_->stop();
     announcementServiceBrowser_.reset();
     streamServiceBrowser_.reset();
-    delete cameraStatusUpdateTimer_;
+    delete context_; // and the timers
+    context_ = nullptr;
     cameraStatusUpdateTimer_ = nullptr;
+    deviceWork_->detach();
     // Cameras close their device interfaces on the thread that serves them.
     opQueue_.waitUntilAllOperationsAreFinished();
     detachAll();

@@ -22,6 +22,7 @@ class DnsSdProvider;
 class QObject;
 class QThread;
 class QTimer;
+class ThreadWorkQueue;
 
 // The one object that knows which cameras exist and which one is current.
 //
@@ -133,9 +134,11 @@ private:
     std::mutex startMutex_;
     bool started_ = false;
     std::unique_ptr<QThread> thread_;
-    QObject *context_ = nullptr; // lives on the device thread; the thread's queued work goes through it
+    std::unique_ptr<ThreadWorkQueue> deviceWork_; // work handed to the device thread
+    void runOnDeviceThreadAndWait(std::function<void()> work);
 
     // Owned and used by the device thread only.
+    QObject *context_ = nullptr; // parent of the thread's timers
     QTimer *cameraStatusUpdateTimer_ = nullptr;
     std::unique_ptr<DnsSdBrowser> announcementServiceBrowser_;
     std::unique_ptr<DnsSdBrowser> streamServiceBrowser_;

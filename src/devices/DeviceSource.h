@@ -28,4 +28,6 @@ public:
     virtual bool start(DeviceSourceDelegate &delegate) = 0;
     // No delegate calls after this returns.
     virtual void stop() = 0;
+    // Hands news that is already waiting to the delegate now (device thread).
+    virtual void flush() {}
 };

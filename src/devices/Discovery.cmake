@@ -2,6 +2,7 @@
 target_sources(devices PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/DCCamerasController.cpp
     ${CMAKE_CURRENT_LIST_DIR}/DCProductTable.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ThreadWorkQueue.cpp
     ${CMAKE_CURRENT_LIST_DIR}/UdevDeviceSource.cpp
     ${CMAKE_CURRENT_LIST_DIR}/sim/SimUsbBus.cpp
     ${CMAKE_CURRENT_LIST_DIR}/sim/SimUsbBusDeviceSource.cpp

@@ -25,6 +25,7 @@ public:
 
     bool start(DeviceSourceDelegate &delegate) override;
     void stop() override;
+    void flush() override { onReadable(); }
 
 private:
     void enumerate();

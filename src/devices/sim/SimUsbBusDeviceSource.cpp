@@ -1,7 +1,6 @@
 #include "SimUsbBusDeviceSource.h"
 
-#include <QObject>
-
+#include "devices/ThreadWorkQueue.h"
 #include "devices/sim/SimCamera.h"
 #include "devices/sim/SimUsbDevice.h"
 
@@ -14,7 +13,8 @@ SimUsbBusDeviceSource::~SimUsbBusDeviceSource() {
 bool SimUsbBusDeviceSource::start(DeviceSourceDelegate &delegate) {
     stop();
     delegate_ = &delegate;
-    receiver_ = new QObject;
+    news_ = std::make_unique<ThreadWorkQueue>();
+    news_->attach();
     for (const auto &device : bus_->addListener(this)) {
         delegate.deviceAttached(std::make_shared<SimUsbDevice>(device));
         if (!delegate_) break;
@@ -23,27 +23,25 @@ bool SimUsbBusDeviceSource::start(DeviceSourceDelegate &delegate) {
 }
 
 void SimUsbBusDeviceSource::stop() {
-    if (!receiver_) return;
+    if (!news_) return;
     bus_->removeListener(this);
-    delete receiver_; // news still queued for it goes with it
-    receiver_ = nullptr;
+    news_->detach(); // news still waiting goes with it
+    news_.reset();
     delegate_ = nullptr;
 }
 
 void SimUsbBusDeviceSource::devicePlugged(std::shared_ptr<SimCamera> device) {
-    QMetaObject::invokeMethod(
-        receiver_,
-        [this, device] {
-            if (delegate_) delegate_->deviceAttached(std::make_shared<SimUsbDevice>(device));
-        },
-        Qt::QueuedConnection);
+    news_->post([this, device] {
+        if (delegate_) delegate_->deviceAttached(std::make_shared<SimUsbDevice>(device));
+    });
 }
 
 void SimUsbBusDeviceSource::deviceUnplugged(uint32_t locationID) {
-    QMetaObject::invokeMethod(
-        receiver_,
-        [this, locationID] {
-            if (delegate_) delegate_->deviceDettached(locationID);
-        },
-        Qt::QueuedConnection);
+    news_->post([this, locationID] {
+        if (delegate_) delegate_->deviceDettached(locationID);
+    });
+}
+
+void SimUsbBusDeviceSource::flush() {
+    if (news_) news_->runPending();
 }

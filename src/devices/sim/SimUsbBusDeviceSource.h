@@ -5,7 +5,7 @@
 #include "devices/DeviceSource.h"
 #include "devices/sim/SimUsbBus.h"
 
-class QObject;
+class ThreadWorkQueue;
 
 // The simulated bus as a device source: its plugs and unplugs reach discovery on the device thread,
 // as udev events do, with the same properties read through the same UsbDevice interface.
@@ -16,6 +16,7 @@ public:
 
     bool start(DeviceSourceDelegate &delegate) override;
     void stop() override;
+    void flush() override;
 
 private:
     void devicePlugged(std::shared_ptr<SimCamera> device) override;
@@ -23,5 +24,5 @@ private:
 
     std::shared_ptr<SimUsbBus> bus_;
     DeviceSourceDelegate *delegate_ = nullptr;
-    QObject *receiver_ = nullptr; // lives on the device thread; queued news is dropped with it
+    std::unique_ptr<ThreadWorkQueue> news_; // the bus's news, served by the device thread
 };
