@@ -92,6 +92,7 @@ DCCamerasController::~DCCamerasController() {
         runOnDeviceThreadAndWait([this] { stopMonitoring(); });
         thread_->quit();
         thread_->wait();
+        threadFinished_.get_future().wait();
     }
     opQueue_.waitUntilAllOperationsAreFinished();
     detachAll();
@@ -249,6 +250,7 @@ void DCCamerasController::startToMonitor() {
     thread_->setObjectName(QStringLiteral("device thread"));
     // Runs on the new thread before its event loop.
     QObject::connect(thread_.get(), &QThread::started, [this] { deviceThreadEntry(); });
+    QObject::connect(thread_.get(), &QThread::finished, [this] { threadFinished_.set_value(); });
     thread_->start();
 }
 

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -134,6 +135,8 @@ private:
     std::mutex startMutex_;
     bool started_ = false;
     std::unique_ptr<QThread> thread_;
+    std::promise<void>
+        threadFinished_; // set as the device thread's last act (QThread::wait is invisible to TSan)
     std::unique_ptr<ThreadWorkQueue> deviceWork_; // work handed to the device thread
     void runOnDeviceThreadAndWait(std::function<void()> work);
 
