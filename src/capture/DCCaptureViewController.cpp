@@ -1,5 +1,6 @@
 #include "capture/DCCaptureViewController.h"
 
+#include <condition_variable>
 #include <thread>
 
 #include <QCoreApplication>
@@ -82,7 +83,26 @@ void DCCaptureViewController::registerObservers() {
 
 void DCCaptureViewController::deviceWillChange() {
     // The poster (the camera queue) must not go on before the old camera's stream is stopped.
-    MainThread::runAndWait([this] { stop(); });
+    if (MainThread::isCurrent()) {
+        stop();
+        return;
+    }
+    // A wait of our own rather than a blocking queued call: Qt's semaphore is invisible to the thread
+    // sanitizer, ours is not, and the behaviour is the same.
+    struct Handoff {
+        std::mutex mutex;
+        std::condition_variable done;
+        bool finished = false;
+    };
+    auto handoff = std::make_shared<Handoff>();
+    MainThread::run([this, handoff] {
+        stop();
+        std::lock_guard lock(handoff->mutex);
+        handoff->finished = true;
+        handoff->done.notify_all();
+    });
+    std::unique_lock lock(handoff->mutex);
+    handoff->done.wait(lock, [&] { return handoff->finished; });
 }
 
 void DCCaptureViewController::setNetworkCameraBranch(std::shared_ptr<NetworkCameraBranch> branch) {
