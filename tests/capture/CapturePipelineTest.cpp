@@ -57,10 +57,16 @@ TEST(CapturePipeline, SimulatedCameraFromDiscoveryToPostedFramesAndUnplug) {
     DCCamSettingController settings(
         defaults, [&] { return cameras.currentCamera(); }, [](auto) {});
     // What the main window does on a camera change.
+    // Work it queued may run after this test: it checks that the test is still there.
+    auto alive = std::make_shared<bool>(true);
+    struct Leaving {
+        std::shared_ptr<bool> alive;
+        ~Leaving() { *alive = false; }
+    } leaving{alive};
     DCObserverSet windowSide;
-    windowSide.add(DCNote::DCCameraDidChange, [&](const DCNotification &) {
-        MainThread::run([&] {
-            if (cameras.currentCamera()) settings.resetCameraParameters();
+    windowSide.add(DCNote::DCCameraDidChange, [&, alive](const DCNotification &) {
+        MainThread::run([&, alive] {
+            if (*alive && cameras.currentCamera()) settings.resetCameraParameters();
         });
     });
     DCCaptureViewController::Dependencies d;
