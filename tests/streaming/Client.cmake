@@ -12,4 +12,5 @@ kl_add_gtest(MJPEGStreamClientTest
     LIBS streaming mjpegstreamtestsupport)
 kl_add_gtest(MJPEGStreamFFmpegTest
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/MJPEGStreamFFmpegTest.cpp
-    LIBS streaming Boost::headers)
+    LIBS streaming Boost::headers
+    LABELS foreign)
