@@ -1,19 +1,15 @@
 #include "DCCameraKite_1.h"
 
 #include "core/DCVocabulary.h"
+#include "devices/DCCameraWrenHD.h"
 
+// The two newest models share one list of picture sizes and one default.
 QStringList DCCameraKite_1::supportedResolutions() {
-    // The list of current systems.
-    static const QList<QSizeF> sizes{{2592, 1944}, {2048, 1536}, {1920, 1080}, {1600, 1200},
-                                     {1280, 720},  {1024, 768},  {800, 600},   {640, 480}};
-    QStringList list;
-    for (const QSizeF &size : sizes)
-        list << DCResolutionList::stringFromSize(size);
-    return list;
+    return DCCameraWrenHD::supportedResolutions();
 }
 
 QSizeF DCCameraKite_1::defaultResolution() {
-    return {1600, 1200};
+    return DCCameraWrenHD::defaultResolution();
 }
 
 DCCameraKite_1::DCCameraKite_1() {
