@@ -1,0 +1,52 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <mutex>
+
+#include <QString>
+
+#include "capture/FramePointer.h"
+#include "core/DCNotificationCenter.h"
+#include "devices/DCCamera.h"
+
+class DCCamSettingController;
+class DCCaptureViewController;
+class SimUsbBus;
+struct CommandLine;
+
+// The live picture without windows, as the command-line modes use it: the log file, the demo cameras,
+// the shared camera controller, the stored settings of the current camera and the capture pipeline.
+// When the current camera changes, its stored settings are restored and its mirror and resolution
+// passed to the capture pipeline, as the main window does. Main thread only.
+class LiveSession {
+public:
+    LiveSession();
+    ~LiveSession();
+    LiveSession(const LiveSession &) = delete;
+    LiveSession &operator=(const LiveSession &) = delete;
+
+    // Opens the log file, plugs the demo cameras of `cl` and starts discovery and capture. False with
+    // `error` set when the command line names an unknown demo model.
+    bool start(const CommandLine &cl, QString *error);
+
+    // Spin the main event loop until there is a current camera / a displayed frame, or the time is up
+    // (null then).
+    DCCameraPtr waitForCamera(std::chrono::milliseconds limit);
+    FramePointer waitForFirstFrame(std::chrono::milliseconds limit);
+
+    DCCaptureViewController &capture() { return *capture_; }
+    DCCamSettingController &settings();
+
+private:
+    void cameraDidChange();
+    void applyStoredSettings();
+
+    std::shared_ptr<SimUsbBus> demoBus_;
+    std::unique_ptr<DCCaptureViewController> capture_;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    DCObserverSet observers_;
+
+    std::mutex frameMutex_;
+    FramePointer firstFrame_;
+};
