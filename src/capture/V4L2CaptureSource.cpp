@@ -1,15 +1,12 @@
 #include "capture/V4L2CaptureSource.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <fcntl.h>
 #include <poll.h>
-#include <unistd.h>
 
 #include <linux/videodev2.h>
-#include <sys/ioctl.h>
-#include <sys/mman.h>
 
 #include <QDir>
 #include <QFile>
@@ -25,10 +22,26 @@
 #include "devices/UsbSysfs.h"
 
 namespace {
-constexpr int kPollMilliseconds = 100;
+// How long the delivery thread waits for a buffer before it looks at a stop request again.
+constexpr std::chrono::milliseconds kPollTimeout{100};
+// A stream of bad frames logs its first drop and then every this many, so a broken camera cannot
+// flood the log; the count starts again after a good frame.
+constexpr uint64_t kDropLogInterval = 100;
 // Bounds on what a device may report, so a confused driver cannot make us loop or allocate wildly.
 constexpr int kMaxEnumerated = 256;
 constexpr int kMaxSide = 16384;
+
+const char *errorText(int error) {
+    return strerror(-error);
+}
+
+v4l2_buffer mmapBuffer(uint32_t index = 0) {
+    v4l2_buffer b{};
+    b.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+    b.memory = V4L2_MEMORY_MMAP;
+    b.index = index;
+    return b;
+}
 } // namespace
 
 QString V4L2CaptureSource::identifierOfNode(const QString &nodeName, const QString &sysfsRoot) {
@@ -76,48 +89,43 @@ V4L2CaptureSource::chooseFormat(const QList<QSize> &mjpegSizes, const QList<QSiz
     return FormatChoice{mjpeg ? uint32_t(V4L2_PIX_FMT_MJPEG) : uint32_t(V4L2_PIX_FMT_YUYV), best};
 }
 
-V4L2CaptureSource::V4L2CaptureSource(QString nodePath)
-    : nodePath_(std::move(nodePath)), pool_(PixelBufferPool::create(kBufferCount)) {}
+V4L2CaptureSource::V4L2CaptureSource(QString nodePath, std::unique_ptr<V4L2Device> device)
+    : nodePath_(std::move(nodePath)), device_(std::move(device)),
+      pool_(PixelBufferPool::create(kBufferCount)) {}
 
 V4L2CaptureSource::~V4L2CaptureSource() {
     close();
 }
 
-int V4L2CaptureSource::xioctl(unsigned long request, void *arg) const {
-    int result;
-    do {
-        result = ::ioctl(fd_, request, arg);
-    } while (result < 0 && errno == EINTR);
-    return result;
-}
-
 bool V4L2CaptureSource::open() {
     std::lock_guard lock(mutex_);
-    if (fd_ >= 0) return true;
-    fd_ = ::open(QFile::encodeName(nodePath_).constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-    if (fd_ < 0) {
+    return device_->isOpen() || openNode();
+}
+
+bool V4L2CaptureSource::openNode() {
+    if (const int rc = device_->open(nodePath_); rc < 0) {
         error_ =
-            QStringLiteral("%1 cannot be opened: %2").arg(nodePath_, QString::fromLocal8Bit(strerror(errno)));
+            QStringLiteral("%1 cannot be opened: %2").arg(nodePath_, QString::fromLocal8Bit(errorText(rc)));
         return false;
     }
     v4l2_capability caps{};
     const uint32_t needed = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING;
-    if (xioctl(VIDIOC_QUERYCAP, &caps) < 0 ||
+    if (device_->ioctl(VIDIOC_QUERYCAP, &caps) < 0 ||
         ((caps.capabilities & V4L2_CAP_DEVICE_CAPS ? caps.device_caps : caps.capabilities) & needed) !=
             needed) {
         error_ = QStringLiteral("%1 is not a streaming capture device").arg(nodePath_);
-        ::close(fd_);
-        fd_ = -1;
+        device_->close();
         return false;
     }
+    streamEnded_ = false;
     return true;
 }
 
 void V4L2CaptureSource::close() {
     stop();
     std::lock_guard lock(mutex_);
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
+    device_->close();
+    streamEnded_ = false;
 }
 
 QString V4L2CaptureSource::errorDescription() const {
@@ -129,20 +137,21 @@ QString V4L2CaptureSource::recoverySuggestion() const {
     return QStringLiteral("Check that no other program uses the camera, or connect it again.");
 }
 
-QList<QSize> V4L2CaptureSource::frameSizes(uint32_t fourcc) const {
+QList<QSize> V4L2CaptureSource::frameSizes(uint32_t fourcc) {
     QList<QSize> sizes;
     for (int i = 0; i < kMaxEnumerated; ++i) {
         v4l2_frmsizeenum e{};
         e.index = uint32_t(i);
         e.pixel_format = fourcc;
-        if (xioctl(VIDIOC_ENUM_FRAMESIZES, &e) < 0) break;
+        if (device_->ioctl(VIDIOC_ENUM_FRAMESIZES, &e) < 0) break;
         if (e.type == V4L2_FRMSIZE_TYPE_DISCRETE) {
             if (e.discrete.width > 0 && e.discrete.height > 0 && e.discrete.width <= kMaxSide &&
                 e.discrete.height <= kMaxSide)
                 sizes << QSize(int(e.discrete.width), int(e.discrete.height));
         } else {
             // Stepwise or continuous: the largest size stands for the range.
-            if (e.stepwise.max_width <= kMaxSide && e.stepwise.max_height <= kMaxSide)
+            if (e.stepwise.max_width > 0 && e.stepwise.max_height > 0 && e.stepwise.max_width <= kMaxSide &&
+                e.stepwise.max_height <= kMaxSide)
                 sizes << QSize(int(e.stepwise.max_width), int(e.stepwise.max_height));
             break;
         }
@@ -156,7 +165,7 @@ bool V4L2CaptureSource::negotiate(QSize wanted) {
         v4l2_fmtdesc d{};
         d.index = uint32_t(i);
         d.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-        if (xioctl(VIDIOC_ENUM_FMT, &d) < 0) break;
+        if (device_->ioctl(VIDIOC_ENUM_FMT, &d) < 0) break;
         hasMjpeg |= d.pixelformat == V4L2_PIX_FMT_MJPEG;
         hasYuyv |= d.pixelformat == V4L2_PIX_FMT_YUYV;
     }
@@ -175,17 +184,18 @@ bool V4L2CaptureSource::negotiate(QSize wanted) {
     f.fmt.pix.height = uint32_t(choice->size.height());
     f.fmt.pix.pixelformat = choice->fourcc;
     f.fmt.pix.field = V4L2_FIELD_NONE;
-    if (xioctl(VIDIOC_S_FMT, &f) < 0) {
-        DCLog("%s: VIDIOC_S_FMT failed: %s", qUtf8Printable(nodePath_), strerror(errno));
+    if (const int rc = device_->ioctl(VIDIOC_S_FMT, &f); rc < 0) {
+        DCLog("%s: VIDIOC_S_FMT failed: %s", qUtf8Printable(nodePath_), errorText(rc));
         return false;
     }
-    const QSize set(int(f.fmt.pix.width), int(f.fmt.pix.height));
-    if (f.fmt.pix.pixelformat != choice->fourcc || set.isEmpty() || set.width() > kMaxSide ||
-        set.height() > kMaxSide) {
+    if (f.fmt.pix.pixelformat != choice->fourcc || f.fmt.pix.width == 0 || f.fmt.pix.height == 0 ||
+        f.fmt.pix.width > kMaxSide || f.fmt.pix.height > kMaxSide) {
         DCLog("%s: the driver changed the format to something unusable", qUtf8Printable(nodePath_));
         return false;
     }
-    format_ = {choice->fourcc, set};
+    const QSize set(int(f.fmt.pix.width), int(f.fmt.pix.height));
+    // Drivers may pad YUYV rows; a line shorter than the pixels it holds would be a driver fault.
+    format_ = {choice->fourcc, set, std::max(f.fmt.pix.bytesperline, f.fmt.pix.width * 2)};
     return true;
 }
 
@@ -194,52 +204,78 @@ bool V4L2CaptureSource::mapBuffers() {
     req.count = kBufferCount;
     req.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     req.memory = V4L2_MEMORY_MMAP;
-    if (xioctl(VIDIOC_REQBUFS, &req) < 0 || req.count == 0) {
-        DCLog("%s: VIDIOC_REQBUFS failed: %s", qUtf8Printable(nodePath_), strerror(errno));
+    if (const int rc = device_->ioctl(VIDIOC_REQBUFS, &req); rc < 0 || req.count == 0) {
+        DCLog("%s: VIDIOC_REQBUFS failed: %s", qUtf8Printable(nodePath_),
+              rc < 0 ? errorText(rc) : "no buffers granted");
         return false;
     }
-    for (uint32_t i = 0; i < req.count && i < kBufferCount; ++i) {
-        v4l2_buffer b{};
-        b.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-        b.memory = V4L2_MEMORY_MMAP;
-        b.index = i;
-        if (xioctl(VIDIOC_QUERYBUF, &b) < 0) return false;
-        void *start = ::mmap(nullptr, b.length, PROT_READ | PROT_WRITE, MAP_SHARED, fd_, b.m.offset);
-        if (start == MAP_FAILED) return false;
+    // A driver may grant more than asked for; the stream circulates only its own small set.
+    for (uint32_t i = 0; i < std::min(req.count, kBufferCount); ++i) {
+        v4l2_buffer b = mmapBuffer(i);
+        if (const int rc = device_->ioctl(VIDIOC_QUERYBUF, &b); rc < 0 || b.length == 0) {
+            DCLog("%s: VIDIOC_QUERYBUF %u failed: %s", qUtf8Printable(nodePath_), i,
+                  rc < 0 ? errorText(rc) : "empty buffer");
+            return false;
+        }
+        void *start = device_->mmap(b.length, b.m.offset);
+        if (!start) {
+            DCLog("%s: buffer %u cannot be mapped", qUtf8Printable(nodePath_), i);
+            return false;
+        }
         buffers_.push_back({start, b.length});
-        if (xioctl(VIDIOC_QBUF, &b) < 0) return false;
+    }
+    return true;
+}
+
+bool V4L2CaptureSource::queueBuffers() {
+    for (uint32_t i = 0; i < buffers_.size(); ++i) {
+        v4l2_buffer b = mmapBuffer(i);
+        if (const int rc = device_->ioctl(VIDIOC_QBUF, &b); rc < 0) {
+            DCLog("%s: VIDIOC_QBUF %u failed: %s", qUtf8Printable(nodePath_), i, errorText(rc));
+            return false;
+        }
     }
     return true;
 }
 
 void V4L2CaptureSource::unmapBuffers() {
     for (const Mapping &m : buffers_)
-        ::munmap(m.start, m.length);
+        device_->munmap(m.start, m.length);
     buffers_.clear();
-    if (fd_ >= 0) {
+    if (device_->isOpen()) {
+        // Frees the driver's buffers, so the next start may choose another format.
         v4l2_requestbuffers req{};
         req.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
         req.memory = V4L2_MEMORY_MMAP;
-        xioctl(VIDIOC_REQBUFS, &req);
+        device_->ioctl(VIDIOC_REQBUFS, &req);
     }
 }
 
 bool V4L2CaptureSource::start(QSize size, FrameCallback callback) {
     stop();
     std::lock_guard lock(mutex_);
-    if (fd_ < 0 || size.isEmpty()) return false;
-    if (!negotiate(size) || !mapBuffers()) {
+    if (size.isEmpty()) return false;
+    if (streamEnded_) {
+        // The old descriptor may belong to a device that is gone; a camera that came back under the
+        // same node needs a new one. Until that works, every start tries again.
+        DCLog("%s: opening the node again after the stream ended", qUtf8Printable(nodePath_));
+        if (!openNode()) return false;
+    } else if (!device_->isOpen()) {
+        return false;
+    }
+    if (!negotiate(size) || !mapBuffers() || !queueBuffers()) {
         unmapBuffers();
         return false;
     }
     int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    if (xioctl(VIDIOC_STREAMON, &type) < 0) {
-        DCLog("%s: VIDIOC_STREAMON failed: %s", qUtf8Printable(nodePath_), strerror(errno));
+    if (const int rc = device_->ioctl(VIDIOC_STREAMON, &type); rc < 0) {
+        DCLog("%s: VIDIOC_STREAMON failed: %s", qUtf8Printable(nodePath_), errorText(rc));
         unmapBuffers();
         return false;
     }
     callback_ = std::move(callback);
     stopRequested_ = false;
+    droppedInARow_ = 0;
     running_ = true;
     thread_ = std::thread([this] { run(); });
     return true;
@@ -256,8 +292,9 @@ void V4L2CaptureSource::stop() {
     }
     if (thread.joinable()) thread.join();
     std::lock_guard lock(mutex_);
+    // STREAMOFF also takes back every buffer still queued, so none is mapped when it is unmapped.
     int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    xioctl(VIDIOC_STREAMOFF, &type);
+    device_->ioctl(VIDIOC_STREAMOFF, &type);
     unmapBuffers();
 }
 
@@ -281,67 +318,79 @@ size_t V4L2CaptureSource::bufferAllocations() const {
     return pool_->allocations();
 }
 
+// ---- delivery thread
+
 void V4L2CaptureSource::run() {
     JpegDecoder checker;
     while (!stopRequested_) {
-        pollfd p{fd_, POLLIN, 0};
-        const int ready = ::poll(&p, 1, kPollMilliseconds);
-        if (ready < 0 && errno != EINTR) break;
-        if (ready <= 0) continue;
-        if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) {
-            DCLog("%s: device gone; stream ended", qUtf8Printable(nodePath_));
-            return;
-        }
-        v4l2_buffer b{};
-        b.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-        b.memory = V4L2_MEMORY_MMAP;
-        if (xioctl(VIDIOC_DQBUF, &b) < 0) {
-            if (errno == EAGAIN) continue;
-            DCLog("%s: %s; stream ended", qUtf8Printable(nodePath_),
-                  errno == ENODEV ? "device gone" : strerror(errno));
-            return;
-        }
-        if (b.index < buffers_.size() && !(b.flags & V4L2_BUF_FLAG_ERROR)) {
-            const Mapping &m = buffers_[b.index];
-            const size_t used = std::min<size_t>(b.bytesused, m.length);
-            if (format_.fourcc == V4L2_PIX_FMT_MJPEG) {
-                QString why;
-                const std::span<const uint8_t> bytes(static_cast<const uint8_t *>(m.start), used);
-                if (checkMjpegFrame(checker, bytes, format_.size, &why))
-                    deliver(bytes.data(), mjpegFrameLength(bytes));
-                else
-                    DCLog("frame dropped (%llu so far): %s",
-                          static_cast<unsigned long long>(dropped_.fetch_add(1) + 1), qUtf8Printable(why));
-            } else {
-                deliver(static_cast<const uint8_t *>(m.start), used);
-            }
-        } else {
-            DCLog("frame dropped: buffer flagged bad by the driver");
-        }
-        if (xioctl(VIDIOC_QBUF, &b) < 0 && errno == ENODEV) {
-            DCLog("%s: device gone; stream ended", qUtf8Printable(nodePath_));
-            return;
-        }
+        short revents = 0;
+        const int ready = device_->poll(kPollTimeout, &revents);
+        if (ready < 0) return endStream(ready);
+        if (ready == 0) continue;
+        // The driver reports a vanished or failed device as an error condition on the node.
+        if (revents & (POLLERR | POLLHUP | POLLNVAL)) return endStream(-ENODEV);
+        v4l2_buffer b = mmapBuffer();
+        const int rc = device_->ioctl(VIDIOC_DQBUF, &b);
+        // Woken without a filled buffer: wait for the next one (poll blocks, so this does not spin).
+        if (rc == -EAGAIN) continue;
+        if (rc < 0) return endStream(rc);
+        handleBuffer(b, checker);
+        if (const int requeued = device_->ioctl(VIDIOC_QBUF, &b); requeued < 0) return endStream(requeued);
     }
 }
 
-void V4L2CaptureSource::deliver(const uint8_t *data, size_t bytes) {
-    const QSize size = format_.size;
-    if (format_.fourcc == V4L2_PIX_FMT_MJPEG) {
-        std::shared_ptr<uint8_t[]> buffer = pool_->acquire(mjpegBufferSize(bytes, highWater_));
-        std::memcpy(buffer.get(), data, bytes);
-        callback_(Frame::fromJpeg(std::span<const uint8_t>(buffer.get(), bytes), size,
-                                  std::shared_ptr<const void>(buffer, buffer.get())));
+void V4L2CaptureSource::handleBuffer(const v4l2_buffer &b, JpegDecoder &checker) {
+    if (b.index >= buffers_.size() || (b.flags & V4L2_BUF_FLAG_ERROR)) {
+        dropFrame(QStringLiteral("buffer %1 flagged bad by the driver").arg(b.index));
         return;
     }
-    const size_t needed = size_t(size.width()) * size.height() * 2;
-    if (bytes < needed) {
-        DCLog("frame dropped: %zu bytes of YUYV, %zu expected", bytes, needed);
+    const Mapping &m = buffers_[b.index];
+    const std::span<const uint8_t> bytes(static_cast<const uint8_t *>(m.start),
+                                         std::min<size_t>(b.bytesused, m.length));
+    if (format_.fourcc == V4L2_PIX_FMT_MJPEG)
+        deliverMjpeg(bytes, checker);
+    else
+        deliverYuyv(bytes);
+}
+
+void V4L2CaptureSource::deliverMjpeg(std::span<const uint8_t> bytes, JpegDecoder &checker) {
+    QString why;
+    if (!checkMjpegFrame(checker, bytes, format_.size, &why)) {
+        dropFrame(why);
+        return;
+    }
+    // The driver's buffer goes back to it at once: the frame keeps a pooled copy.
+    const size_t length = mjpegFrameLength(bytes);
+    std::shared_ptr<uint8_t[]> buffer = pool_->acquire(mjpegBufferSize(length, highWater_));
+    std::memcpy(buffer.get(), bytes.data(), length);
+    droppedInARow_ = 0;
+    callback_(Frame::fromJpeg(std::span<const uint8_t>(buffer.get(), length), format_.size,
+                              std::shared_ptr<const void>(buffer, buffer.get())));
+}
+
+void V4L2CaptureSource::deliverYuyv(std::span<const uint8_t> bytes) {
+    const QSize size = format_.size;
+    const size_t needed = size_t(format_.bytesPerLine) * (size.height() - 1) + size_t(size.width()) * 2;
+    if (bytes.size() < needed) {
+        dropFrame(QStringLiteral("%1 bytes of YUYV, %2 expected").arg(bytes.size()).arg(needed));
         return;
     }
     auto image = I420Image::create(size, pool_.get());
     if (!image) return;
-    libyuv::YUY2ToI420(data, size.width() * 2, image->y(), image->strideY(), image->u(), image->strideU(),
-                       image->v(), image->strideV(), size.width(), size.height());
+    libyuv::YUY2ToI420(bytes.data(), int(format_.bytesPerLine), image->y(), image->strideY(), image->u(),
+                       image->strideU(), image->v(), image->strideV(), size.width(), size.height());
+    droppedInARow_ = 0;
     callback_(Frame::fromPlanes(std::move(image)));
+}
+
+void V4L2CaptureSource::dropFrame(const QString &why) {
+    const uint64_t total = ++dropped_;
+    if (droppedInARow_++ % kDropLogInterval == 0)
+        DCLog("frame dropped (%llu so far): %s", static_cast<unsigned long long>(total), qUtf8Printable(why));
+}
+
+void V4L2CaptureSource::endStream(int error) {
+    DCLog("%s: %s; stream ended", qUtf8Printable(nodePath_),
+          error == -ENODEV ? "device gone" : errorText(error));
+    streamEnded_ = true;
 }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <thread>
 #include <vector>
 
@@ -13,12 +14,20 @@
 #include <QString>
 
 #include "capture/CaptureSource.h"
+#include "capture/V4L2Device.h"
 
+class JpegDecoder;
 class PixelBufferPool;
+struct v4l2_buffer;
 
 // A USB camera's video node streamed with mmap buffers (a small fixed set). MJPEG is taken when the
 // node offers it, else YUYV (converted to I420 into pooled buffers). A vanished device (ENODEV) ends
-// the stream cleanly; short or corrupt frames are dropped with a log line.
+// the stream cleanly: no frame is delivered after it, and the next start() opens the node again, so a
+// watchdog's restart finds a camera that came back. Short or corrupt frames are dropped with a log line
+// and their buffer goes back to the driver.
+//
+// open(), close(), start(), stop() and setResolution() are called from one thread at a time; frames are
+// delivered on the source's own thread.
 class V4L2CaptureSource : public CaptureSource {
 public:
     static constexpr uint32_t kBufferCount = 4;
@@ -39,8 +48,10 @@ public:
     static std::optional<FormatChoice> chooseFormat(const QList<QSize> &mjpegSizes,
                                                     const QList<QSize> &yuyvSizes, QSize wanted);
 
-    explicit V4L2CaptureSource(QString nodePath);
+    explicit V4L2CaptureSource(QString nodePath, std::unique_ptr<V4L2Device> device = V4L2Device::create());
     ~V4L2CaptureSource() override;
+    V4L2CaptureSource(const V4L2CaptureSource &) = delete;
+    V4L2CaptureSource &operator=(const V4L2CaptureSource &) = delete;
 
     bool open() override;
     void close() override;
@@ -51,33 +62,51 @@ public:
     QString errorDescription() const override;
     QString recoverySuggestion() const override;
 
+    // Buffers the pool had to make (flat in a steady stream).
     size_t bufferAllocations() const;
+    // Frames dropped because their bytes were not a whole picture.
+    uint64_t droppedFrames() const { return dropped_.load(); }
 
 private:
     struct Mapping {
         void *start = nullptr;
         size_t length = 0;
     };
-    QList<QSize> frameSizes(uint32_t fourcc) const;
+    struct Format {
+        uint32_t fourcc = 0;
+        QSize size;
+        uint32_t bytesPerLine = 0;
+    };
+    bool openNode();
+    QList<QSize> frameSizes(uint32_t fourcc);
     bool negotiate(QSize wanted);
     bool mapBuffers();
+    bool queueBuffers();
     void unmapBuffers();
+    // The delivery thread's loop and its steps.
     void run();
-    void deliver(const uint8_t *data, size_t bytes);
-    int xioctl(unsigned long request, void *arg) const;
+    void handleBuffer(const v4l2_buffer &buffer, JpegDecoder &checker);
+    void deliverMjpeg(std::span<const uint8_t> bytes, JpegDecoder &checker);
+    void deliverYuyv(std::span<const uint8_t> bytes);
+    void dropFrame(const QString &why);
+    void endStream(int error);
 
     const QString nodePath_;
+    const std::unique_ptr<V4L2Device> device_;
     std::shared_ptr<PixelBufferPool> pool_;
 
-    mutable std::mutex mutex_;
-    int fd_ = -1;
+    mutable std::mutex mutex_; // error_, running_, callback_; start/stop/open/close run under it
     QString error_;
     bool running_ = false;
     FrameCallback callback_;
-    FormatChoice format_;
+    // Set up by start() before the delivery thread runs, left alone until it is joined.
+    Format format_;
     std::vector<Mapping> buffers_;
     std::thread thread_;
     std::atomic<bool> stopRequested_{false};
+    // The stream ended by itself (device gone or failing): the node is opened afresh on the next start.
+    std::atomic<bool> streamEnded_{false};
     std::atomic<uint64_t> dropped_{0};
-    size_t highWater_ = 0; // delivery thread
+    uint64_t droppedInARow_ = 0; // delivery thread
+    size_t highWater_ = 0;       // delivery thread
 };
