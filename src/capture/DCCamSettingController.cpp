@@ -1,7 +1,14 @@
 #include "capture/DCCamSettingController.h"
 
+#include <cmath>
+#include <limits>
 #include <mutex>
 #include <thread>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonValue>
 
 #include "core/DCLog.h"
 #include "core/DCNotificationCenter.h"
@@ -42,6 +49,28 @@ bool isNumber(const QVariant &value) {
         return false;
     }
 }
+
+// A stored value as the log shows it: lists and dictionaries in JSON, so a value about to be replaced
+// can still be read back from the log.
+QString describe(const QVariant &value) {
+    const QJsonValue json = QJsonValue::fromVariant(value);
+    if (json.isArray())
+        return QString::fromUtf8(QJsonDocument(json.toArray()).toJson(QJsonDocument::Compact));
+    if (json.isObject())
+        return QString::fromUtf8(QJsonDocument(json.toObject()).toJson(QJsonDocument::Compact));
+    return value.toString();
+}
+
+// A stored value that should be a dictionary, as one; a value of another type is logged and replaced.
+QVariantMap storedDictionary(const QVariant &value, const QString &what) {
+    if (!value.isValid() || value.isNull()) return {};
+    if (value.typeId() != QMetaType::QVariantMap) {
+        DCLog("stored %s is not a dictionary (%s \"%s\"); starting it afresh", qUtf8Printable(what),
+              value.typeName(), qUtf8Printable(describe(value)));
+        return {};
+    }
+    return value.toMap();
+}
 } // namespace
 
 DCCamSettingController &DCCamSettingController::sharedInstance() {
@@ -73,8 +102,9 @@ void DCCamSettingController::setDeviceKey(const QString &key, const QVariant &va
     const DCCameraPtr current = camera();
     const QString model = current ? current->shortModel() : QString();
     if (model.isEmpty()) return;
-    QVariantMap devices = defaults_.dictionaryForKey(DCDefaults::Devices);
-    QVariantMap entry = devices.value(model).toMap();
+    QVariantMap devices = storedDictionary(defaults_.objectForKey(DCDefaults::Devices), DCDefaults::Devices);
+    QVariantMap entry =
+        storedDictionary(devices.value(model), DCDefaults::Devices + QLatin1Char('/') + model);
     if (!key.isEmpty()) entry.insert(key, value);
     devices.insert(model, entry);
     defaults_.setObject(devices, DCDefaults::Devices);
@@ -94,10 +124,17 @@ std::optional<double> DCCamSettingController::storedNumber(const QString &key) {
     if (!isNumber(value)) {
         // The entry is rewritten with the default next: say what it held, so nothing goes unnoticed.
         DCLog("stored %s is not a number (%s \"%s\"); using the default instead", qUtf8Printable(key),
-              value.typeName(), qUtf8Printable(value.toString()));
+              value.typeName(), qUtf8Printable(describe(value)));
         return std::nullopt;
     }
-    return value.toDouble();
+    // Every setting fits 32 bits; a number beyond that cannot have been written by us.
+    const double number = value.toDouble();
+    if (!(std::abs(number) <= double(std::numeric_limits<int32_t>::max()) + 1.0)) {
+        DCLog("stored %s is out of range (%s); using the default instead", qUtf8Printable(key),
+              qUtf8Printable(value.toString()));
+        return std::nullopt;
+    }
+    return number;
 }
 
 std::optional<qint64> DCCamSettingController::storedInteger(const QString &key) {

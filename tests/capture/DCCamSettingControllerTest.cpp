@@ -234,6 +234,37 @@ TEST(DCCamSettingController, WrongStoredTypeIsReplacedByTheDefaultWithALogLine) 
     EXPECT_EQ(rig.entry("Wren-HD").value("Contrast").toInt(), 32);
 }
 
+TEST(DCCamSettingController, MalformedEntriesAreLoggedWithTheirContentBeforeTheyAreReplaced) {
+    StoreRig rig;
+    SimBacked<DCCameraWrenHD> wren(QStringLiteral("Wren-HD"));
+    rig.current = wren.camera;
+    QVariantMap devices;
+    devices.insert("Wren-HD", "not an entry");
+    devices.insert("Orb", QVariantMap{{"Timer", 5}});
+    rig.defaults->setObject(devices, DCDefaults::Devices);
+    LogCapture log;
+    auto store = rig.make();
+
+    store->resetCameraParameters();
+
+    EXPECT_TRUE(log.contains("stored DCDevices/Wren-HD is not a dictionary"));
+    EXPECT_TRUE(log.contains("not an entry"));
+    EXPECT_EQ(rig.entry("Wren-HD").value("Contrast").toInt(), 32);
+    EXPECT_EQ(rig.entry("Orb").value("Timer").toInt(), 5); // another model's entry is untouched
+
+    rig.store("Wren-HD", {{"Timer", QVariantList{1, 2}}, {"Contrast", 1e300}, {"Hue", -5}});
+    store->resetCameraParameters();
+    EXPECT_TRUE(log.contains("Timer is not a number (QVariantList \"[1,2]\")"));
+    EXPECT_TRUE(log.contains("Contrast is out of range"));
+    EXPECT_EQ(store->contrast(), 32);
+    EXPECT_EQ(store->hue(), -5);
+
+    rig.defaults->setObject(QStringLiteral("garbage"), DCDefaults::Devices);
+    store->setTimer(3);
+    EXPECT_TRUE(log.contains("stored DCDevices is not a dictionary (QString \"garbage\")"));
+    EXPECT_EQ(rig.entry("Wren-HD").value("Timer").toInt(), 3);
+}
+
 TEST(DCCamSettingController, KiteRestoresManualExposureAfterASecondOfAutomatic) {
     StoreRig rig;
     SimBacked<DCCameraKite_1> kite(QStringLiteral("Kite-1 HD"));
