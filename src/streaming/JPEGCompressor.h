@@ -8,13 +8,14 @@
 #include <mutex>
 #include <thread>
 
-#include "YuvPlanes.h"
+#include "capture/FramePointer.h"
 #include "core/DCNotificationCenter.h"
 
 class JpegFrame;
 
 // Keeps the newest picture of the live stream compressed as JPEG (quality 60), once per new picture
-// and at most about thirty times a second, on a thread of its own. Pictures that arrive faster are
+// and at most about thirty times a second, on a thread of its own. A picture is a live frame as the
+// capture pipeline displays it (its zoom and mirroring rendered). Pictures that arrive faster are
 // skipped: only the newest counts. Each new JPEG is stored as currentFrameData and handed to the
 // frame sink (the HTTP server's publishFrame).
 //
@@ -38,20 +39,16 @@ public:
     bool isRunning() const;
 
     // A new picture to compress (any thread). Ignored while stopped.
-    void captureViewWillDisplayImage(std::shared_ptr<const YuvPlanes> image);
+    void captureViewWillDisplayImage(FramePointer image);
 
     std::shared_ptr<const JpegFrame> currentFrameData() const;
     void setCurrentFrameData(std::shared_ptr<const JpegFrame> frame);
-    std::shared_ptr<const YuvPlanes> currentImage() const;
+    FramePointer currentImage() const;
 
     // Called on the compressor thread with every new JPEG; must not block.
     void setFrameSink(std::function<void(std::shared_ptr<const JpegFrame>)> sink);
     // Shortest time from the start of one compression to the next (tests and benchmarks shorten it).
     void setFrameInterval(std::chrono::microseconds interval);
-
-    // One I420 picture to a JPEG at the given quality with `handle` (a TurboJPEG compressor); none,
-    // with a log line, when it cannot be compressed.
-    static std::shared_ptr<const JpegFrame> compress(void *handle, const YuvPlanes &image, int quality);
 
 private:
     void compressionThreadProc();
@@ -59,7 +56,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::shared_ptr<const JpegFrame> currentFrameData_;
-    std::shared_ptr<const YuvPlanes> currentImage_;
+    FramePointer currentImage_;
     std::uint64_t imageGeneration_ = 0;    // counts pictures received; tells a new one from the last
     std::uint64_t previousGeneration_ = 0; // the picture last compressed (or skipped)
     bool running_ = false;

@@ -3,6 +3,7 @@ set(KL_STREAMING_SERVER_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/HTTPResponseHandler.cpp
     ${CMAKE_CURRENT_LIST_DIR}/HTTPServer.cpp
     ${CMAKE_CURRENT_LIST_DIR}/IncomingRequest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/FrameJpegEncoder.cpp
     ${CMAKE_CURRENT_LIST_DIR}/JPEGCompressor.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MJPEGStreamer.cpp
     ${CMAKE_CURRENT_LIST_DIR}/NetworkInterfaces.cpp

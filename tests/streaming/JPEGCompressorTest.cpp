@@ -1,33 +1,32 @@
 #include "streaming/JPEGCompressor.h"
 
+#include <algorithm>
 #include <mutex>
 #include <vector>
 
 #include <gtest/gtest.h>
 #include <turbojpeg.h>
 
+#include "../capture/CaptureTestImages.h"
+#include "capture/FrameRenderer.h"
+#include "capture/I420Image.h"
+#include "capture/I420ImageConversion.h"
+#include "capture/ImageManipulator.h"
 #include "core/DCNotificationCenter.h"
 #include "core/DCVocabulary.h"
+#include "streaming/FrameJpegEncoder.h"
 #include "streaming/JpegFrame.h"
 #include "support/TestSupport.h"
 
 namespace {
 
-std::shared_ptr<const YuvPlanes> grey(int width, int height) {
-    const int chromaW = (width + 1) / 2, chromaH = (height + 1) / 2;
-    auto planes = std::make_shared<std::vector<std::uint8_t>>(width * height + 2 * chromaW * chromaH, 128);
+// A frame of decoded planes with a ramp in luma, so its JPEG has a realistic size.
+FramePointer grey(int width, int height) {
+    auto image = I420Image::create(QSize(width, height));
     for (int i = 0; i < width * height; ++i)
-        (*planes)[i] = static_cast<std::uint8_t>(i * 7);
-    auto image = std::make_shared<YuvPlanes>();
-    image->width = width;
-    image->height = height;
-    image->planes[0] = planes->data();
-    image->planes[1] = planes->data() + width * height;
-    image->planes[2] = planes->data() + width * height + chromaW * chromaH;
-    image->strides[0] = width;
-    image->strides[1] = image->strides[2] = chromaW;
-    image->owner = planes;
-    return image;
+        image->y()[i] = static_cast<std::uint8_t>(i * 7);
+    std::fill(image->u(), image->u() + image->strideU() * image->chromaHeight() * 2, 128);
+    return Frame::fromPlanes(std::move(image));
 }
 
 struct Decoded {
@@ -43,6 +42,17 @@ Decoded decodeHeader(const JpegFrame &frame) {
         d = {};
     tjDestroy(handle);
     return d;
+}
+
+QImage decodeImage(const JpegFrame &frame) {
+    const Decoded d = decodeHeader(frame);
+    QImage image(d.width, d.height, QImage::Format_RGB32);
+    tjhandle handle = tjInitDecompress();
+    if (image.isNull() || tjDecompress2(handle, frame.data(), frame.size(), image.bits(), d.width,
+                                        int(image.bytesPerLine()), d.height, TJPF_BGRX, 0) != 0)
+        image = QImage();
+    tjDestroy(handle);
+    return image;
 }
 
 class Sink {
@@ -67,9 +77,10 @@ private:
 } // namespace
 
 TEST(JPEGCompressor, CompressesI420IntoACompleteJpegOfTheSameSize) {
-    tjhandle handle = tjInitCompress();
-    for (const auto &[w, h] : {std::pair{64, 48}, std::pair{33, 17}, std::pair{1600, 1200}}) {
-        const auto frame = JPEGCompressor::compress(handle, *grey(w, h), JPEGCompressor::kQuality);
+    FrameJpegEncoder encoder(JPEGCompressor::kQuality);
+    for (const auto &[w, h] :
+         {std::pair{64, 48}, std::pair{33, 17}, std::pair{1600, 1200}, std::pair{64, 48}}) {
+        const auto frame = encoder.encode(*grey(w, h));
         ASSERT_TRUE(frame);
         ASSERT_GE(frame->size(), 4u);
         EXPECT_EQ(frame->bytes()[0], 0xFF);
@@ -81,7 +92,43 @@ TEST(JPEGCompressor, CompressesI420IntoACompleteJpegOfTheSameSize) {
         EXPECT_EQ(d.height, h);
         EXPECT_EQ(d.subsampling, TJSAMP_420);
     }
-    tjDestroy(handle);
+}
+
+// The stream shows what the screen shows: a camera JPEG seen through zoom and mirroring comes out
+// zoomed and mirrored, cell for cell as the capture library renders it.
+TEST(JPEGCompressor, AZoomedAndMirroredCameraFrameIsStreamedAsDisplayed) {
+    const QSize size(640, 480);
+    const FramePointer camera =
+        Frame::fromJpeg(CaptureTestImages::encode(CaptureTestImages::grid(size), TJSAMP_422, 90), size);
+    ZoomState state;
+    state.zoom = 2.0f; // the lower-left quarter of the mirrored picture: the source's top-right one
+    state.zoomXLocation = 0.0f;
+    state.zoomYLocation = 0.0f;
+    state.hFlipped = true;
+    state.vFlipped = true;
+    const FramePointer displayed = manipulateImage(camera, state);
+
+    JPEGCompressor compressor;
+    Sink sink;
+    sink.attach(compressor);
+    compressor.setFrameInterval(std::chrono::microseconds(0));
+    compressor.start();
+    compressor.captureViewWillDisplayImage(displayed);
+    ASSERT_TRUE(waitUntil([&] { return sink.count() == 1; }));
+    compressor.stop();
+
+    const QImage streamed = decodeImage(*sink.frames()[0]);
+    ASSERT_EQ(streamed.size(), displayed->size());
+    FrameRenderer renderer;
+    const QImage screen = I420ImageConversion::toQImage(*renderer.render(*displayed));
+    for (int r = 0; r < 2; ++r)
+        for (int c = 0; c < 2; ++c) {
+            const QPoint centre((2 * c + 1) * streamed.width() / 4, (2 * r + 1) * streamed.height() / 4);
+            // Mirrored both ways, the output's top-left cell is the source's cell (3, 1).
+            const QColor want = CaptureTestImages::gridColour(3 - c, 1 - r);
+            EXPECT_TRUE(CaptureTestImages::near(streamed.pixelColor(centre), want)) << c << "," << r;
+            EXPECT_TRUE(CaptureTestImages::near(streamed.pixelColor(centre), screen.pixelColor(centre), 8));
+        }
 }
 
 TEST(JPEGCompressor, APictureThatCannotBeCompressedIsSkippedWithALogLine) {
@@ -91,10 +138,11 @@ TEST(JPEGCompressor, APictureThatCannotBeCompressedIsSkippedWithALogLine) {
     sink.attach(compressor);
     compressor.setFrameInterval(std::chrono::microseconds(0));
     compressor.start();
-    auto broken = std::make_shared<YuvPlanes>(*grey(16, 16));
-    broken->planes[2] = nullptr;
-    compressor.captureViewWillDisplayImage(broken);
-    EXPECT_TRUE(waitUntil([&] { return log.contains(QStringLiteral("JPEGCompressor skips a frame")); }));
+    // A camera frame whose JPEG is cut off after its header.
+    QByteArray truncated = CaptureTestImages::encode(CaptureTestImages::grid(QSize(64, 48)), TJSAMP_422);
+    truncated.truncate(truncated.size() / 3);
+    compressor.captureViewWillDisplayImage(Frame::fromJpeg(truncated, QSize(64, 48)));
+    EXPECT_TRUE(waitUntil([&] { return log.contains(QStringLiteral("Frame dropped")); }));
     // The next good picture goes through.
     compressor.captureViewWillDisplayImage(grey(16, 16));
     EXPECT_TRUE(waitUntil([&] { return sink.count() == 1; }));
@@ -126,7 +174,7 @@ TEST(JPEGCompressor, ListensToDisplayedPicturesOnlyWhileRunningAndKeepsTheLastFr
     Sink sink;
     sink.attach(compressor);
     compressor.setFrameInterval(std::chrono::microseconds(0));
-    const auto post = [](std::shared_ptr<const YuvPlanes> image) {
+    const auto post = [](FramePointer image) {
         DCNotificationCenter::defaultCenter().postNotificationName(
             DCNote::DCWillDisplayImage, {}, {{DCKey::Image, QVariant::fromValue(std::move(image))}});
     };

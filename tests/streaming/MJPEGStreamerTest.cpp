@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -6,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "ServerTestClient.h"
+#include "capture/I420Image.h"
 #include "streaming/HTTPServer.h"
 #include "streaming/JPEGCompressor.h"
 #include "streaming/JpegFrame.h"
@@ -146,16 +148,9 @@ TEST_F(Stream, AfterTheCompressorStopsClientsKeepTheirConnectionButGetNoParts) {
     auto client = connect();
     ASSERT_TRUE(handlersRunning(1));
 
-    auto planes = std::make_shared<std::vector<std::uint8_t>>(64 * 48 * 3 / 2, 128);
-    auto image = std::make_shared<YuvPlanes>();
-    image->width = 64;
-    image->height = 48;
-    image->planes[0] = planes->data();
-    image->planes[1] = planes->data() + 64 * 48;
-    image->planes[2] = planes->data() + 64 * 48 + 32 * 24;
-    image->strides[0] = 64;
-    image->strides[1] = image->strides[2] = 32;
-    image->owner = planes;
+    auto planes = I420Image::create(QSize(64, 48));
+    std::fill(planes->y(), planes->y() + I420Image::byteSize(planes->size()), 128);
+    const FramePointer image = Frame::fromPlanes(std::move(planes));
     compressor.captureViewWillDisplayImage(image);
     ASSERT_TRUE(client->readUntilContains("\n--ca3cdghdujhihal3\nContent-Type: image/jpeg\n\n\xFF\xD8"));
     ASSERT_TRUE(client->readUntil(

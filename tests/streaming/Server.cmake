@@ -1,5 +1,6 @@
 set(KL_STREAMING_SERVER_TEST_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/ServerTestClient.cpp
+    ${PROJECT_SOURCE_DIR}/tests/capture/CaptureTestImages.cpp
     ${CMAKE_CURRENT_LIST_DIR}/HTTPServerTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ServerRequestTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/MJPEGStreamerTest.cpp
@@ -7,7 +8,7 @@ set(KL_STREAMING_SERVER_TEST_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/StreamServiceAnnouncerTest.cpp
 )
 kl_add_gtest(streaming_server_tests SOURCES ${KL_STREAMING_SERVER_TEST_SOURCES}
-    LIBS streaming PkgConfig::TurboJPEG Qt6::Core)
+    LIBS streaming PkgConfig::TurboJPEG Qt6::Gui)
 
 # The announcement against a real avahi-daemon inside a throw-away network namespace (root only; the
 # script exits 77, "skipped", where it cannot make one). The binary itself is not run directly.
