@@ -17,3 +17,6 @@ set_target_properties(libyuv::libyuv PROPERTIES
     INTERFACE_INCLUDE_DIRECTORIES ${LIBYUV_INCLUDE_DIR})
 
 find_package(Boost 1.74 REQUIRED)
+
+# Sound effects (QSoundEffect); without an audio device they stay silent.
+find_package(Qt6 6.4 REQUIRED COMPONENTS Multimedia)
