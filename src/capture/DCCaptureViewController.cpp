@@ -342,6 +342,16 @@ FramePointer DCCaptureViewController::willDisplayImage(const FramePointer &image
     return result;
 }
 
+FramePointer DCCaptureViewController::networkWillDisplayImage(const FramePointer &image) {
+    FramePointer result = manipulateImage(image);
+    QVariantMap userInfo;
+    if (result) userInfo.insert(DCKey::Image, QVariant::fromValue(result));
+    DCNotificationCenter::defaultCenter().postNotificationName(DCNote::DCWillDisplayImage,
+                                                               QVariant::fromValue(this), userInfo);
+    frameCount_.fetch_add(1, std::memory_order_relaxed);
+    return result;
+}
+
 void DCCaptureViewController::setZoom(float zoom) {
     manipulator_.setZoom(zoom);
     DCNotificationCenter::defaultCenter().postNotificationName(DCNote::DCCameraModeZoomDidChange,

@@ -90,6 +90,9 @@ public:
     FramePointer manipulateImage(const FramePointer &image) const;
     // The frame hook: every delivered frame passes here (any thread). Returns what is to be shown.
     FramePointer willDisplayImage(const FramePointer &image);
+    // The frame hook of a network camera's stream (its thread): zoomed, mirrored, posted and counted
+    // like a live frame, but shown even while a snapshot image is set, and not kept as lastestImage.
+    FramePointer networkWillDisplayImage(const FramePointer &image);
     // One watchdog period has passed (main thread).
     void watchdogProc();
     void endFocus();

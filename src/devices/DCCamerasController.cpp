@@ -42,7 +42,7 @@ QByteArray wireNameOf(const DCNetCamera &camera) {
 }
 
 bool isComplete(const DCNetCamera &camera) {
-    return camera.deviceNetService() && camera.streamNetService();
+    return (camera.deviceNetService() && camera.streamNetService()) || !camera.streamURL().isEmpty();
 }
 
 template <class List, class Camera> bool eraseFrom(List &list, const Camera &camera) {
@@ -187,6 +187,27 @@ void DCCamerasController::addNetCamera(std::shared_ptr<DCNetCamera> camera) {
         setCurrentCamera(camera);
     }
     postNotification(DCNote::DCCameraDidAdd, true);
+}
+
+std::shared_ptr<DCNetCamera> DCCamerasController::addStreamCamera(const QUrl &url, QString *error) {
+    const auto refuse = [&](const QString &why) -> std::shared_ptr<DCNetCamera> {
+        DCLog("%s", qUtf8Printable(why));
+        if (error) *error = why;
+        return nullptr;
+    };
+    // The stream client speaks plain HTTP only.
+    if (!url.isValid() || url.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) != 0 ||
+        url.host().isEmpty())
+        return refuse(
+            QStringLiteral("not an http stream URL: %1").arg(url.toDisplayString(QUrl::RemovePassword)));
+    auto camera = DCNetCamera::camera();
+    camera->setStreamURL(url);
+    {
+        std::lock_guard lock(listsMutex_);
+        netCameras_.push_back(camera);
+    }
+    opQueue_.addOperation([this, camera] { addNetCamera(camera); });
+    return camera;
 }
 
 void DCCamerasController::removeCameraOperation(DCCameraPtr camera) {
@@ -353,7 +374,7 @@ void DCCamerasController::restartNetServiceBrowsers() {
 std::shared_ptr<DCNetCamera> DCCamerasController::netCameraNamed(const QByteArray &wireName) const {
     std::lock_guard lock(listsMutex_);
     for (const auto &camera : netCameras_)
-        if (wireNameOf(*camera) == wireName) return camera;
+        if (camera->streamURL().isEmpty() && wireNameOf(*camera) == wireName) return camera;
     return nullptr;
 }
 

@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QMetaType>
+#include <QUrl>
 #include <QVariantMap>
 
 #include "core/OperationQueue.h"
@@ -90,6 +91,10 @@ public:
     // Operation bodies; the device thread queues them on the operation queue.
     void addUSBCamera(std::shared_ptr<DCUVCCamera> camera);
     void addNetCamera(std::shared_ptr<DCNetCamera> camera);
+    // A network camera for the MJPEG stream at `url` (http), named by its host and port. It is added
+    // through the operation queue like a camera found by DNS-SD (current when none is) and stays until
+    // the controller goes. Null, with `error` set, for a URL that cannot be streamed.
+    std::shared_ptr<DCNetCamera> addStreamCamera(const QUrl &url, QString *error = nullptr);
     // Removes at once on the calling thread; a camera no longer listed is left alone.
     void removeCameraOperation(DCCameraPtr camera);
     // Queues removeCameraOperation() on the operation queue.

@@ -9,6 +9,8 @@ QString DCNetCamera::model() const {
     std::lock_guard lock(mutex_);
     if (deviceNetService_) return deviceNetService_->name;
     if (streamNetService_) return streamNetService_->name;
+    if (streamURL_.isValid())
+        return streamURL_.host() + QLatin1Char(':') + QString::number(streamURL_.port(80));
     return QStringLiteral("Unknown");
 }
 
@@ -30,4 +32,14 @@ std::optional<DnsSdService> DCNetCamera::streamNetService() const {
 void DCNetCamera::setStreamNetService(std::optional<DnsSdService> service) {
     std::lock_guard lock(mutex_);
     streamNetService_ = std::move(service);
+}
+
+QUrl DCNetCamera::streamURL() const {
+    std::lock_guard lock(mutex_);
+    return streamURL_;
+}
+
+void DCNetCamera::setStreamURL(QUrl url) {
+    std::lock_guard lock(mutex_);
+    streamURL_ = std::move(url);
 }

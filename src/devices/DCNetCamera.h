@@ -3,6 +3,8 @@
 #include <mutex>
 #include <optional>
 
+#include <QUrl>
+
 #include "devices/DCCamera.h"
 #include "dnssd/DnsSdService.h"
 
@@ -13,7 +15,8 @@ class DCNetCamera : public DCCamera {
 public:
     static std::shared_ptr<DCNetCamera> camera();
 
-    // The name of the announcement service, else of the stream service, else "Unknown".
+    // The name of the announcement service, else of the stream service, else the stream URL's host and
+    // port, else "Unknown".
     QString model() const override;
     QString shortModel() const override { return model(); }
 
@@ -22,6 +25,10 @@ public:
     std::optional<DnsSdService> streamNetService() const;
     void setStreamNetService(std::optional<DnsSdService> service);
 
+    // A camera the user named by URL has no services: its stream is at this address (empty otherwise).
+    QUrl streamURL() const;
+    void setStreamURL(QUrl url);
+
 protected:
     DCNetCamera() = default;
 
@@ -29,4 +36,5 @@ private:
     mutable std::mutex mutex_;
     std::optional<DnsSdService> deviceNetService_;
     std::optional<DnsSdService> streamNetService_;
+    QUrl streamURL_;
 };

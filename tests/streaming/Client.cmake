@@ -14,3 +14,7 @@ kl_add_gtest(MJPEGStreamFFmpegTest
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/MJPEGStreamFFmpegTest.cpp
     LIBS streaming Boost::headers
     LABELS foreign)
+# The network camera's branch of the capture pipeline, over the fake DNS-SD and loopback streams.
+kl_add_gtest(NetworkCameraViewTest
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/NetworkCameraViewTest.cpp ${CMAKE_CURRENT_LIST_DIR}/NetCameraStreamLocationTest.cpp
+    LIBS streaming mjpegstreamtestsupport)
