@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "CommandLine.h"
+#include "HeadlessCommand.h"
 #include "ListCamerasCommand.h"
 #include "ListControlsCommand.h"
 
@@ -17,6 +18,8 @@ int run(const CommandLine &cl) {
         return ListControlsCommand::run(cl);
     case CommandLine::Mode::ListCameras:
         return ListCamerasCommand::run(cl);
+    case CommandLine::Mode::Headless:
+        return HeadlessCommand::run(cl);
     default:
         std::fprintf(stderr, "korva-lectern: this mode is not available in this build\n");
         return 2;
