@@ -6,6 +6,7 @@
 #include "HeadlessCommand.h"
 #include "ListCamerasCommand.h"
 #include "ListControlsCommand.h"
+#include "SnapshotCommand.h"
 
 namespace Modes {
 
@@ -18,6 +19,8 @@ int run(const CommandLine &cl) {
         return ListControlsCommand::run(cl);
     case CommandLine::Mode::ListCameras:
         return ListCamerasCommand::run(cl);
+    case CommandLine::Mode::Snapshot:
+        return SnapshotCommand::run(cl);
     case CommandLine::Mode::Headless:
         return HeadlessCommand::run(cl);
     default:
