@@ -47,6 +47,13 @@ int ListCamerasCommand::run(const CommandLine &cl) {
     }
     DCCamerasController controller(std::move(dependencies));
     controller.startToMonitor();
+    for (const QString &url : cl.streamUrls) {
+        QString error;
+        if (!controller.addStreamCamera(QUrl(url), &error)) {
+            std::fprintf(stderr, "korva-lectern: %s\n", qUtf8Printable(error));
+            return 2;
+        }
+    }
     controller.waitUntilSettled();
     spinFor(kNetworkWait);
     controller.waitUntilSettled();

@@ -74,3 +74,24 @@ TEST(ListCamerasCommand, AnUnknownDemoModelIsAnError) {
     EXPECT_TRUE(r.out.isEmpty());
     EXPECT_TRUE(r.err.contains(QStringLiteral("unknown demo model \"Heron\""))) << qPrintable(r.err);
 }
+
+TEST(ListCamerasCommand, StreamUrlsAreListedAsNetworkCamerasNamedByHostAndPort) {
+    QTemporaryDir home;
+    const ProgramRun r =
+        runProgram({QStringLiteral("--list-cameras"), QStringLiteral("--stream-url"),
+                    QStringLiteral("http://127.0.0.1:8089/stream"), QStringLiteral("--stream-url"),
+                    QStringLiteral("http://192.0.2.5/cam?x=1")},
+                   home);
+    ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
+    const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 2) << qPrintable(r.out);
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("network\t127.0.0.1:8089\t127.0.0.1:8089\t")))
+        << qPrintable(lines[0]);
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("network\t192.0.2.5:80\t"))) << qPrintable(lines[1]);
+
+    const ProgramRun bad = runProgram({QStringLiteral("--list-cameras"), QStringLiteral("--stream-url"),
+                                       QStringLiteral("rtsp://192.0.2.5/")},
+                                      home);
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_TRUE(bad.err.contains(QStringLiteral("not an http stream URL"))) << qPrintable(bad.err);
+}
