@@ -15,6 +15,7 @@
 #include "devices/DCCamerasController.h"
 #include "devices/sim/SimUsbBus.h"
 #include "devices/sim/SimUsbBusDeviceSource.h"
+#include "streaming/NetworkCameraView.h"
 
 namespace {
 
@@ -53,9 +54,13 @@ bool LiveSession::start(const CommandLine &cl, QString *error) {
         CaptureDevices::addSimulatedBus(demoBus_);
         dependencies.deviceSources.push_back(std::make_shared<SimUsbBusDeviceSource>(demoBus_));
     }
+    // Network cameras are resolved through the same DNS-SD as they are found.
+    NetworkCameraView::Dependencies network;
+    network.dnsSdProvider = dependencies.dnsSdProvider;
     DCCamerasController::setSharedDependencies(std::move(dependencies));
 
     capture_ = std::make_unique<DCCaptureViewController>();
+    capture_->setNetworkCameraBranch(std::make_shared<NetworkCameraView>(std::move(network)));
     observers_.add(DCNote::DCCameraDidChange, [this, alive = alive_](const DCNotification &) {
         MainThread::run([this, alive] {
             if (*alive) cameraDidChange();
@@ -66,7 +71,11 @@ bool LiveSession::start(const CommandLine &cl, QString *error) {
         std::lock_guard lock(frameMutex_);
         if (!firstFrame_) firstFrame_ = note.userInfo.value(DCKey::Image).value<FramePointer>();
     });
-    DCCamerasController::sharedController().startToMonitor();
+    DCCamerasController &cameras = DCCamerasController::sharedController();
+    cameras.startToMonitor();
+    // After the start, whose first change (to no camera) would otherwise undo theirs.
+    for (const QString &url : cl.streamUrls)
+        if (!cameras.addStreamCamera(QUrl(url), error)) return false;
     return true;
 }
 

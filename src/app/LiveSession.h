@@ -16,7 +16,8 @@ class SimUsbBus;
 struct CommandLine;
 
 // The live picture without windows, as the command-line modes use it: the log file, the demo cameras,
-// the shared camera controller, the stored settings of the current camera and the capture pipeline.
+// the shared camera controller, the stored settings of the current camera and the capture pipeline
+// with its network camera branch.
 // When the current camera changes, its stored settings are restored and its mirror and resolution
 // passed to the capture pipeline, as the main window does. Main thread only.
 class LiveSession {
@@ -26,8 +27,9 @@ public:
     LiveSession(const LiveSession &) = delete;
     LiveSession &operator=(const LiveSession &) = delete;
 
-    // Opens the log file, plugs the demo cameras of `cl` and starts discovery and capture. False with
-    // `error` set when the command line names an unknown demo model.
+    // Opens the log file, plugs the demo cameras of `cl`, starts discovery and capture (network cameras
+    // included) and adds the cameras of its stream URLs. False with `error` set when the command line
+    // names an unknown demo model or a stream URL that is not http.
     bool start(const CommandLine &cl, QString *error);
 
     // Spin the main event loop until there is a current camera / a displayed frame, or the time is up
