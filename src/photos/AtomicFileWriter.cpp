@@ -116,12 +116,20 @@ bool AtomicFileWriter::commit() {
 }
 
 bool AtomicFileWriter::writeFile(const QString &path, std::initializer_list<QByteArray> pieces, Mode mode,
-                                 QString *error) {
-    AtomicFileWriter writer(path, mode);
+                                 QString *error, Durability durability) {
+    AtomicFileWriter writer(path, mode, durability);
     bool ok = writer.open();
     for (const QByteArray &piece : pieces)
         ok = ok && writer.write(piece);
     ok = ok && writer.commit();
     if (!ok && error) *error = writer.error();
+    return ok;
+}
+
+bool AtomicFileWriter::syncFile(const QString &path, QString *error) {
+    const int fd = ::open(native(path).constData(), O_RDONLY | O_CLOEXEC);
+    bool ok = fd >= 0 && ::fdatasync(fd) == 0;
+    if (!ok && error) *error = QString::fromLocal8Bit(std::strerror(errno));
+    if (fd >= 0) ::close(fd);
     return ok;
 }

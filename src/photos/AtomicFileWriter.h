@@ -36,7 +36,11 @@ public:
 
     // The whole sequence for `pieces`, written one after another. False with `error` on failure.
     static bool writeFile(const QString &path, std::initializer_list<QByteArray> pieces, Mode mode,
-                          QString *error = nullptr);
+                          QString *error = nullptr, Durability durability = Durability::Synced);
+
+    // Flushes a file written as Rebuildable to the disk afterwards, so a caller can announce the
+    // complete file first and make it durable right after. False with `error` on failure.
+    static bool syncFile(const QString &path, QString *error = nullptr);
 
 private:
     bool fail(const QString &step);

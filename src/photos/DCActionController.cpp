@@ -194,13 +194,17 @@ void DCActionController::doRealCapturePhoto(const FramePointer &image, const QSt
     }
     const std::shared_ptr<const I420Image> pixels = image ? pixelsForPhoto(*image) : nullptr;
     QString error = QStringLiteral("the frame could not be rendered");
-    const bool written =
-        pixels && PhotoWriter::writePhoto(pictureOf(*pixels), {model, deps_.clock()}, path, &error);
+    // The photo is complete under its name once renamed, and announced then; its flush to the disk
+    // follows at once on this thread, instead of delaying the announcement by a journal commit.
+    const bool written = pixels && PhotoWriter::writePhoto(pictureOf(*pixels), {model, deps_.clock()}, path,
+                                                           &error, AtomicFileWriter::Durability::Rebuildable);
     if (!written) {
         DCLog("Photo not saved to %s: %s", qUtf8Printable(path), qUtf8Printable(error));
         announceFailure();
     } else {
         onMainThread([this, path] { notifyView(path); });
+        if (!AtomicFileWriter::syncFile(path, &error))
+            DCLog("Photo %s not flushed to the disk: %s", qUtf8Printable(path), qUtf8Printable(error));
     }
     // The counter has moved on either way; it must survive a restart (the day rule relies on it).
     defaults_.synchronize();

@@ -43,7 +43,7 @@ bool PhotoWriter::encode(const RenderedPicture &picture, const Metadata &metadat
 }
 
 bool PhotoWriter::writePhoto(const RenderedPicture &picture, const Metadata &metadata, const QString &path,
-                             QString *error) {
+                             QString *error, AtomicFileWriter::Durability durability) {
     Parts parts;
     if (!encode(picture, metadata, parts, error)) return false;
     const char *data = parts.jpeg.constData();
@@ -52,7 +52,7 @@ bool PhotoWriter::writePhoto(const RenderedPicture &picture, const Metadata &met
         path,
         {QByteArray::fromRawData(data, parts.exifOffset), JpegSegments::app1Header(parts.exif), parts.exif,
          QByteArray::fromRawData(data + parts.exifOffset, parts.jpeg.size() - parts.exifOffset)},
-        AtomicFileWriter::Mode::NeverOverwrite, error);
+        AtomicFileWriter::Mode::NeverOverwrite, error, durability);
 }
 
 QByteArray PhotoWriter::photoData(const RenderedPicture &picture, const Metadata &metadata, QString *error) {

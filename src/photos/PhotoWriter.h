@@ -6,6 +6,8 @@
 #include <QSize>
 #include <QString>
 
+#include "photos/AtomicFileWriter.h"
+
 // A picture ready to be saved, as the capture side renders it: planar YUV 4:2:0 (three planes) or
 // packed RGB (plane 0 only). The writer only borrows the memory for the call.
 struct RenderedPicture {
@@ -29,8 +31,10 @@ public:
 
     // False (with `error`) when the picture is unusable, the encoder fails, the name is taken or
     // the file cannot be written; no file is left under `path` then.
+    // `durability` Rebuildable leaves the flush to the disk to the caller (AtomicFileWriter::syncFile).
     static bool writePhoto(const RenderedPicture &picture, const Metadata &metadata, const QString &path,
-                           QString *error = nullptr);
+                           QString *error = nullptr,
+                           AtomicFileWriter::Durability durability = AtomicFileWriter::Durability::Synced);
 
     // The complete file content, for callers that keep the bytes themselves.
     static QByteArray photoData(const RenderedPicture &picture, const Metadata &metadata,
