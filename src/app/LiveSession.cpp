@@ -17,24 +17,6 @@
 #include "devices/sim/SimUsbBusDeviceSource.h"
 #include "streaming/NetworkCameraView.h"
 
-namespace {
-
-// Turns the main event loop until `done` holds or the time is up; camera changes and frames are
-// posted to this thread, so it must never simply sleep.
-template <typename Done> bool spinUntil(Done done, std::chrono::milliseconds limit) {
-    QElapsedTimer clock;
-    clock.start();
-    QEventLoop loop;
-    while (!done()) {
-        if (clock.elapsed() >= limit.count()) return false;
-        QTimer::singleShot(20, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
-}
-
-} // namespace
-
 LiveSession::LiveSession() = default;
 
 LiveSession::~LiveSession() {
@@ -99,6 +81,19 @@ void LiveSession::applyStoredSettings() {
     if (!camera) return;
     const QSize size = camera->classResolutionAtIndex(stored.resolution()).toSize();
     if (!size.isEmpty()) capture_->setResolution(size);
+}
+
+// Camera changes and frames are posted to this thread, so it must never simply sleep.
+bool LiveSession::spinUntil(const std::function<bool()> &done, std::chrono::milliseconds limit) {
+    QElapsedTimer clock;
+    clock.start();
+    QEventLoop loop;
+    while (!done()) {
+        if (clock.elapsed() >= limit.count()) return false;
+        QTimer::singleShot(20, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
 }
 
 DCCameraPtr LiveSession::waitForCamera(std::chrono::milliseconds limit) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -36,6 +37,8 @@ public:
     // (null then).
     DCCameraPtr waitForCamera(std::chrono::milliseconds limit);
     FramePointer waitForFirstFrame(std::chrono::milliseconds limit);
+    // Turns the main event loop until `done` answers true or the time is up; answers `done` then.
+    static bool spinUntil(const std::function<bool()> &done, std::chrono::milliseconds limit);
 
     DCCaptureViewController &capture() { return *capture_; }
     DCCamSettingController &settings();

@@ -3,9 +3,6 @@
 #include <cstdio>
 #include <optional>
 
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
 #include <QUrl>
 
 #include "CommandLine.h"
@@ -19,20 +16,6 @@
 #include "photos/DCActionController.h"
 
 namespace {
-
-// Turns the main event loop (camera changes, frames, countdown steps and the announcement are handed
-// to it) until `done` holds or the time is up.
-template <typename Done> bool spinUntil(Done done, std::chrono::milliseconds limit) {
-    QElapsedTimer clock;
-    clock.start();
-    QEventLoop loop;
-    while (!done()) {
-        if (clock.elapsed() >= limit.count()) return false;
-        QTimer::singleShot(20, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
-}
 
 int fail(const QString &why, int status = 1) {
     std::fprintf(stderr, "korva-lectern: %s\n", qUtf8Printable(why));
@@ -82,7 +65,7 @@ int SnapshotCommand::run(const CommandLine &cl) {
         const FramePointer image = actions.currentImage();
         return image && image->pixelSize() == selected;
     };
-    if (!spinUntil(atSelectedSize, kFrameWait))
+    if (!LiveSession::spinUntil(atSelectedSize, kFrameWait))
         DCLog("No picture at the selected %dx%d yet; the photo has the size of the last one",
               selected.width(), selected.height());
 
@@ -94,7 +77,7 @@ int SnapshotCommand::run(const CommandLine &cl) {
                                 {{DCKey::DevTimerValue, delay}});
     center.postNotificationName(DCNote::DCNotificationSnapshot);
     const bool finished =
-        spinUntil([&] { return outcome.finished(); }, std::chrono::seconds(delay) + kWriteWait);
+        LiveSession::spinUntil([&] { return outcome.finished(); }, std::chrono::seconds(delay) + kWriteWait);
     actions.waitUntilSnapshotsAreWritten();
     if (!finished) return fail(QStringLiteral("the photo was not written in time"));
     if (outcome.path().isEmpty()) return fail(QStringLiteral("the photo could not be saved (see the log)"));
