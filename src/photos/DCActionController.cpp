@@ -104,7 +104,12 @@ void DCActionController::registerObservers() {
         onMainThread([this, value] { zoomFactor_ = value; });
     });
     o.add(DCNote::DCDeviceCacheWillUpdateTimerNotification, [this](const DCNotification &n) {
-        const int value = n.userInfo.value(DCKey::DevTimerValue).toInt();
+        int value = n.userInfo.value(DCKey::DevTimerValue).toInt();
+        if (value < 0) {
+            // A negative delay would count down forever without taking the picture.
+            DCLog("Self-timer of %d seconds taken as none", value);
+            value = 0;
+        }
         onMainThread([this, value] { timerValue_ = value; });
     });
     o.add(DCNote::DCNotificationCameraSetToSingleFocus, [](const DCNotification &) {

@@ -299,9 +299,10 @@ TEST_F(ActionControllerTest, CountdownTicksAnnouncesAndTakesOnePicture) {
     c->waitUntilSnapshotsAreWritten();
     EXPECT_EQ(photos().size(), 1);
 
-    // Without a delay the picture is taken at once; with the sound switched off nothing ticks.
+    // Without a delay (a negative one included) the picture is taken at once; with the sound switched
+    // off nothing ticks.
     post(DCNote::DCSnapshotSoundEffectDidChangeNotification, {{DCKey::SnapshotSoundEffectSwitch, false}});
-    post(DCNote::DCDeviceCacheWillUpdateTimerNotification, {{DCKey::DevTimerValue, 0}});
+    post(DCNote::DCDeviceCacheWillUpdateTimerNotification, {{DCKey::DevTimerValue, -5}});
     post(DCNote::DCNotificationSnapshot);
     EXPECT_FALSE(c->isCounting());
     c->waitUntilSnapshotsAreWritten();
