@@ -14,9 +14,11 @@
 
 #include <gtest/gtest.h>
 
+#include "capture/DCCaptureViewController.h"
 #include "capture/DemoPageRenderer.h"
 #include "capture/Frame.h"
 #include "capture/I420Image.h"
+#include "devices/DCCameraWrenHD.h"
 #include "support/TestSupport.h"
 
 using namespace std::chrono_literals;
@@ -492,6 +494,38 @@ TEST(V4L2CaptureSource, VanishedDeviceEndsTheStreamAndARestartOpensTheNodeAgain)
     EXPECT_TRUE(waitUntil([&] { return rig.count() == 2; }));
     rig.source->close();
     EXPECT_EQ(rig.node->liveMappings(), 0u);
+}
+
+TEST(V4L2CaptureSource, TheWatchdogBringsBackAStreamWhoseDeviceVanished) {
+    FakeV4L2Node *node = nullptr;
+    DCCaptureViewController::Dependencies d;
+    const DCCameraPtr camera = DCCameraWrenHD::camera();
+    d.currentCamera = [&] { return camera; };
+    d.findDevice = [&](const DCCameraPtr &) -> std::unique_ptr<CaptureSource> {
+        auto fake = std::make_unique<FakeV4L2Node>();
+        fake->formats = {{V4L2_PIX_FMT_MJPEG, {{640, 480}}}};
+        node = fake.get();
+        return std::make_unique<V4L2CaptureSource>(QStringLiteral("/dev/video7"), std::move(fake));
+    };
+    d.watchdogTimer = false;
+    DCCaptureViewController controller(d);
+    LogCapture log;
+    controller.start();
+    ASSERT_TRUE(controller.isSessionRunning());
+    const auto good = jpegOf({640, 480});
+    node->scriptFrame(good);
+    node->script(FakeV4L2Node::Fill::Kind::Gone);
+    ASSERT_TRUE(waitUntil([&] { return log.contains("device gone; stream ended"); }));
+    EXPECT_EQ(controller.frameCount(), 1u);
+
+    controller.watchdogProc(); // the frame came in this period
+    controller.watchdogProc(); // silence: a restart, which fails while the camera is away
+    EXPECT_TRUE(log.contains("restart of the frozen stream failed"));
+    node->reconnect();
+    controller.watchdogProc();
+    node->scriptFrame(good);
+    EXPECT_TRUE(waitUntil([&] { return controller.frameCount() == 2; }));
+    controller.stop(); // also ends the node, which the source owns
 }
 
 TEST(V4L2CaptureSource, SizeChangeWhileStreamingRenegotiatesWithFreshBuffers) {
