@@ -1,0 +1,87 @@
+// The program in headless mode, end to end: started as a user starts it, stopped by a signal.
+#include <csignal>
+#include <memory>
+#include <vector>
+
+#include <boost/asio/ip/tcp.hpp>
+
+#include <gtest/gtest.h>
+
+#include "HeadlessRun.h"
+#include "ServerTestClient.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::string kFirstPart = "--ca3cdghdujhihal3\nContent-Type: image/jpeg\n\n\xFF\xD8";
+
+class HeadlessStop : public ::testing::TestWithParam<int> {};
+
+} // namespace
+
+// Stream clients, a page request still being written and an idle connection are all connected when
+// the signal comes: the program closes every one of them, withdraws its services and exits 0.
+TEST_P(HeadlessStop, ASignalStopsTheServerWithClientsConnectedAndExitsZero) {
+    HeadlessRun run;
+    ASSERT_TRUE(run.start()) << qPrintable(run.failure());
+    const QString base = QStringLiteral(":%1/").arg(run.port());
+    EXPECT_TRUE(run.output().contains(QStringLiteral("http://")) && run.output().contains(base))
+        << qPrintable(run.output());
+    EXPECT_TRUE(run.output().contains(base + QStringLiteral("stream\n"))) << qPrintable(run.output());
+
+    std::vector<std::unique_ptr<ServerTestClient>> streams;
+    for (int i = 0; i < 3; ++i) {
+        streams.push_back(std::make_unique<ServerTestClient>(run.port()));
+        ASSERT_TRUE(streams.back()->send(getRequest("/stream")));
+    }
+    for (auto &stream : streams)
+        ASSERT_TRUE(stream->readUntilContains(kFirstPart, 30s)) << "no picture from the demo camera";
+    ServerTestClient halfRequest(run.port());
+    ASSERT_TRUE(halfRequest.send("GET / HTTP/1.1\r\nHost: x\r\n"));
+    ServerTestClient idle(run.port());
+
+    ASSERT_TRUE(run.stop(GetParam())) << qPrintable(run.failure());
+    EXPECT_TRUE(run.exitedNormally());
+    EXPECT_EQ(run.exitCode(), 0) << qPrintable(run.failure());
+    for (auto &stream : streams)
+        EXPECT_TRUE(stream->readUntilClosed(5s));
+    EXPECT_TRUE(halfRequest.readUntilClosed(5s));
+    EXPECT_TRUE(idle.readUntilClosed(5s));
+    EXPECT_TRUE(run.logFile().contains(QStringLiteral("Headless mode stops on signal %1").arg(GetParam())));
+
+    // The port is free again.
+    boost::asio::io_context ioc;
+    boost::system::error_code error;
+    boost::asio::ip::tcp::acceptor again(ioc);
+    again.open(boost::asio::ip::tcp::v4());
+    again.set_option(boost::asio::socket_base::reuse_address(true));
+    again.bind({boost::asio::ip::tcp::v4(), static_cast<unsigned short>(run.port())}, error);
+    EXPECT_FALSE(error) << error.message();
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, HeadlessStop, ::testing::Values(SIGTERM, SIGINT),
+                         [](const auto &info) { return info.param == SIGTERM ? "SIGTERM" : "SIGINT"; });
+
+TEST(HeadlessMode, APortInUseEndsWithAMessageOnStandardErrorAndANonZeroStatus) {
+    boost::asio::io_context ioc;
+    boost::asio::ip::tcp::acceptor taken(ioc, {boost::asio::ip::tcp::v4(), 0});
+    HeadlessRun run;
+    run.setPort(taken.local_endpoint().port());
+    EXPECT_FALSE(run.start());
+    ASSERT_TRUE(run.stop(0)); // already gone
+    EXPECT_NE(run.exitCode(), 0);
+    EXPECT_TRUE(run.errors().contains(QStringLiteral("korva-lectern: cannot serve the stream")) &&
+                run.errors().contains(QString::number(run.port())))
+        << qPrintable(run.failure());
+    EXPECT_TRUE(run.output().isEmpty());
+    EXPECT_TRUE(run.logFile().contains(QStringLiteral("HTTPServer error:")));
+}
+
+TEST(HeadlessMode, AnUnknownDemoModelIsRefused) {
+    HeadlessRun run;
+    EXPECT_FALSE(run.start({QStringLiteral("--demo=Nonesuch")}));
+    ASSERT_TRUE(run.stop(0));
+    EXPECT_NE(run.exitCode(), 0);
+    EXPECT_TRUE(run.errors().contains(QStringLiteral("Nonesuch"))) << qPrintable(run.failure());
+}
