@@ -1,6 +1,9 @@
 #include <thread>
 #include <vector>
 
+#include <sys/resource.h>
+
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -9,6 +12,7 @@
 #include "ServerTestClient.h"
 #include "streaming/HTTPResponseHandler.h"
 #include "streaming/HTTPServer.h"
+#include "streaming/JpegFrame.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -41,6 +45,15 @@ protected:
 
     std::unique_ptr<HTTPServer> server_;
 };
+
+// This process's resident memory (the server runs inside it).
+long residentKilobytes() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return 0;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return 0;
+}
 
 QByteArray runCurl(const QStringList &arguments, int *exitCode = nullptr) {
     QProcess curl;
@@ -177,6 +190,63 @@ TEST_F(ServerRequests, ConnectionsBeyondTheCapGet503) {
     // Once the held connections go, new clients are served again.
     held.clear();
     ASSERT_TRUE(waitUntil([&] { return server_->clientCount() == 0; }));
+    EXPECT_TRUE(servesThePage());
+}
+
+// A flood of 1,000 connections that are opened and held: beyond the cap each is refused at once, the
+// streams already running keep getting every picture, and the server's memory does not grow with
+// the flood.
+TEST_F(ServerRequests, AThousandHeldConnectionsAreRefusedBeyondTheCapWhileStreamsGoOn) {
+    rlimit files{};
+    getrlimit(RLIMIT_NOFILE, &files);
+    if (files.rlim_cur < 2048 && files.rlim_max >= 2048) {
+        files.rlim_cur = 2048;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
+    if (files.rlim_cur < 2048) GTEST_SKIP() << "needs 2048 file descriptors";
+    const std::size_t cap = server_->configuration().maxClients;
+
+    std::vector<std::unique_ptr<ServerTestClient>> streams;
+    for (int i = 0; i < 4; ++i) {
+        streams.push_back(std::make_unique<ServerTestClient>(server_->port()));
+        ASSERT_TRUE(streams.back()->send(getRequest("/stream")));
+    }
+    ASSERT_TRUE(waitUntil([&] { return server_->clientCount() == streams.size(); }));
+    const long rssBefore = residentKilobytes();
+
+    std::vector<std::unique_ptr<ServerTestClient>> flood;
+    for (int i = 0; i < 1000; ++i) {
+        flood.push_back(std::make_unique<ServerTestClient>(server_->port()));
+        ASSERT_TRUE(flood.back()->connected()) << "connection " << i;
+    }
+    std::size_t refused = 0;
+    waitUntil(
+        [&] {
+            refused = 0;
+            for (auto &client : flood)
+                refused += client->readUntilClosed(std::chrono::milliseconds(0)) ? 1 : 0;
+            return refused >= flood.size() - (cap - streams.size());
+        },
+        std::chrono::seconds(30));
+    EXPECT_EQ(refused, flood.size() - (cap - streams.size()));
+    EXPECT_EQ(server_->clientCount(), cap);
+
+    // The streams go on while the flood is held.
+    std::string expected;
+    for (int i = 0; i < 5; ++i) {
+        std::vector<std::uint8_t> bytes(50 * 1024, static_cast<std::uint8_t>(i));
+        bytes[0] = 0xFF, bytes[1] = 0xD8, bytes[bytes.size() - 2] = 0xFF, bytes.back() = 0xD9;
+        expected.assign(bytes.begin(), bytes.end());
+        server_->publishFrame(JpegFrame::make(std::move(bytes)));
+        for (auto &stream : streams)
+            ASSERT_TRUE(stream->readUntilContains(expected + "\n--ca3cdghdujhihal3\n")) << "picture " << i;
+    }
+    // Held connections and refusals cost the server no more than a few megabytes.
+    EXPECT_LT(residentKilobytes() - rssBefore, 16 * 1024);
+
+    flood.clear();
+    ASSERT_TRUE(
+        waitUntil([&] { return server_->clientCount() == streams.size(); }, std::chrono::seconds(15)));
     EXPECT_TRUE(servesThePage());
 }
 
