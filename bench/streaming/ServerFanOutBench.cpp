@@ -2,7 +2,8 @@
 // N clients that read as fast as they can, against a plain sender writing the same bytes to the same
 // number of readers in the same run. The reported time is the sending thread's CPU time per delivered
 // gigabyte, so the printed ratio is the server's CPU cost per byte against the plain sender's.
-// Also: the time from publishing a picture to the first byte of its part on each client's socket.
+// Also: the time from publishing a picture to the first byte of its part on each client's socket, and
+// ten readers beside ten clients that never read.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -55,8 +56,9 @@ std::size_t partBytes() {
     return MJPEGStreamer::contentTypeData().size() + kPictureBytes + MJPEGStreamer::boundaryData().size();
 }
 
-int connectTo(std::uint16_t port) {
+int connectTo(std::uint16_t port, int receiveBuffer = 0) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (receiveBuffer > 0) ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
@@ -200,23 +202,24 @@ double serverThreadCpu(HTTPServer &server) {
     return cpu.get_future().get();
 }
 
-void BM_ServerFanOut(benchmark::State &state) {
-    const auto clients = static_cast<std::size_t>(state.range(0));
+// `stalled` more clients ask for the stream and never read (their small receive buffers fill at once);
+// the readers' frame rate shows whether they hold anyone up.
+void serverFanOut(benchmark::State &state, std::size_t clients, std::size_t stalled) {
     const std::shared_ptr<const JpegFrame> frames[2] = {picture(0x11), picture(0x22)};
     for (auto _ : state) {
         HTTPServer::Configuration configuration;
         configuration.port = 0;
-        configuration.maxClients = clients + 8;
+        configuration.maxClients = clients + stalled + 8;
         HTTPServer server(configuration);
         server.start();
-        std::vector<int> fds;
+        std::vector<int> fds, stalledFds;
         const std::string request = "GET /stream HTTP/1.1\r\nHost: bench\r\n\r\n";
-        for (std::size_t i = 0; i < clients; ++i) {
-            const int fd = connectTo(server.port());
+        for (std::size_t i = 0; i < clients + stalled; ++i) {
+            const int fd = connectTo(server.port(), i >= clients ? 4096 : 0);
             (void)::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
-            fds.push_back(fd);
+            (i < clients ? fds : stalledFds).push_back(fd);
         }
-        while (server.clientCount() < clients)
+        while (server.clientCount() < clients + stalled)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         const std::size_t header = MJPEGStreamer::responseHeader().size();
         Readers readers(std::move(fds), header);
@@ -227,7 +230,18 @@ void BM_ServerFanOut(benchmark::State &state) {
         r.sendCpuSeconds = serverThreadCpu(server) - cpuBefore;
         report(state, r, clients);
         server.stop();
+        for (const int fd : stalledFds)
+            ::close(fd);
     }
+}
+
+void BM_ServerFanOut(benchmark::State &state) {
+    serverFanOut(state, static_cast<std::size_t>(state.range(0)), 0);
+}
+
+// Ten readers beside ten clients that never read.
+void BM_ServerFanOutBesideStalledClients(benchmark::State &state) {
+    serverFanOut(state, static_cast<std::size_t>(state.range(0)), 10);
 }
 
 void BM_PlainSender(benchmark::State &state) {
@@ -317,6 +331,7 @@ BENCHMARK(BM_ServerFanOut)
     ->Arg(10)
     ->Arg(50)
     ->Arg(100)
+    ->Arg(200)
     ->Iterations(1)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
@@ -325,6 +340,12 @@ BENCHMARK(BM_PlainSender)
     ->Arg(10)
     ->Arg(50)
     ->Arg(100)
+    ->Arg(200)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ServerFanOutBesideStalledClients)
+    ->Arg(10)
     ->Iterations(1)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
@@ -336,6 +357,10 @@ const bool registered = kl::compareWith("BM_ServerFanOut/1/iterations:1/manual_t
                         kl::compareWith("BM_ServerFanOut/50/iterations:1/manual_time",
                                         "BM_PlainSender/50/iterations:1/manual_time") &&
                         kl::compareWith("BM_ServerFanOut/100/iterations:1/manual_time",
-                                        "BM_PlainSender/100/iterations:1/manual_time");
+                                        "BM_PlainSender/100/iterations:1/manual_time") &&
+                        kl::compareWith("BM_ServerFanOut/200/iterations:1/manual_time",
+                                        "BM_PlainSender/200/iterations:1/manual_time") &&
+                        kl::compareWith("BM_ServerFanOutBesideStalledClients/10/iterations:1/manual_time",
+                                        "BM_ServerFanOut/10/iterations:1/manual_time");
 
 } // namespace
