@@ -63,7 +63,7 @@ int HeadlessCommand::run(const CommandLine &cl) {
     server.start();
     if (server.state() != HTTPServer::Running) {
         const auto lastError = server.lastError();
-        return fail(QStringLiteral("cannot serve the stream: %1")
+        return fail(QStringLiteral("cannot serve the stream: %1 (another port: --port N)")
                         .arg(lastError ? lastError->localizedDescription : QStringLiteral("unknown error")));
     }
     printAddress(server);
