@@ -2,7 +2,6 @@
 
 #include "FrameJpegEncoder.h"
 #include "JpegFrame.h"
-#include "core/DCLog.h"
 #include "core/DCVocabulary.h"
 
 JPEGCompressor &JPEGCompressor::sharedJPEGCompressor() {
