@@ -150,9 +150,20 @@ void MJPEGStreamSplitter::response(std::string_view contentType) {
 
 bool MJPEGStreamSplitter::append(const void *data, std::size_t size) {
     if (size == 0) return true;
+    std::memcpy(prepare(size), data, size);
+    return commit(size);
+}
+
+std::uint8_t *MJPEGStreamSplitter::prepare(std::size_t size) {
     compact();
-    const auto *bytes = static_cast<const std::uint8_t *>(data);
-    buffer_.insert(buffer_.end(), bytes, bytes + size);
+    preparedAt_ = buffer_.size();
+    buffer_.resize(preparedAt_ + size);
+    return buffer_.data() + preparedAt_;
+}
+
+bool MJPEGStreamSplitter::commit(std::size_t written) {
+    buffer_.resize(preparedAt_ + std::min(written, buffer_.size() - preparedAt_));
+    if (written == 0) return true;
     if (mode_ == Mode::Multipart) process();
     if (bufferedBytes() > maxBuffered_) {
         reset();

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // Cuts the body of an MJPEG HTTP response into its JPEG images, as the bytes arrive.
@@ -46,6 +47,11 @@ public:
     // Body bytes. Complete parts are delivered before this returns. Answers false when the stream has
     // to end because the undelivered bytes would exceed the bound; the buffer is then emptied.
     bool append(const void *data, std::size_t size);
+    // The same without a copy, for reading straight from a socket: prepare() answers room for up to
+    // `size` bytes at the end of the buffer, and commit() takes the `written` bytes of it as append()
+    // would. Nothing else may touch the splitter in between.
+    std::uint8_t *prepare(std::size_t size);
+    bool commit(std::size_t written);
     // The body ended. Per-part responses deliver their last image; an unfinished multipart part is
     // dropped. Answers the number of bytes left over that never became an image.
     std::size_t finish();
@@ -92,8 +98,17 @@ private:
     // costs more in page faults than copying the image into it. Shared with the parts' deleters.
     std::shared_ptr<PartPool> pool_;
 
-    std::vector<std::uint8_t> buffer_;
-    std::size_t begin_ = 0; // bytes before this are consumed
+    // Grows without zeroing what a socket read will overwrite anyway.
+    template <class T> struct UninitializedAllocator : std::allocator<T> {
+        template <class U> struct rebind { using other = UninitializedAllocator<U>; };
+        template <class U> void construct(U *p) noexcept { ::new (static_cast<void *>(p)) U; }
+        template <class U, class... Args> void construct(U *p, Args &&...args) {
+            ::new (static_cast<void *>(p)) U(std::forward<Args>(args)...);
+        }
+    };
+    std::vector<std::uint8_t, UninitializedAllocator<std::uint8_t>> buffer_;
+    std::size_t preparedAt_ = 0; // where the bytes of the last prepare() go
+    std::size_t begin_ = 0;      // bytes before this are consumed
 
     Mode mode_ = Mode::Waiting;
     State state_ = State::Headers;
