@@ -332,18 +332,16 @@ FramePointer DCCaptureViewController::manipulateImage(const FramePointer &image)
 
 FramePointer DCCaptureViewController::willDisplayImage(const FramePointer &image) {
     if (FramePointer snapshot = snapshotImage()) return snapshot;
-    FramePointer result = manipulateImage(image);
-    QVariantMap userInfo;
-    if (result) userInfo.insert(DCKey::Image, QVariant::fromValue(result));
-    DCNotificationCenter::defaultCenter().postNotificationName(DCNote::DCWillDisplayImage,
-                                                               QVariant::fromValue(this), userInfo);
-    frameCount_.fetch_add(1, std::memory_order_relaxed);
+    FramePointer result = postDisplayedImage(manipulateImage(image));
     setLastestImage(result);
     return result;
 }
 
 FramePointer DCCaptureViewController::networkWillDisplayImage(const FramePointer &image) {
-    FramePointer result = manipulateImage(image);
+    return postDisplayedImage(manipulateImage(image));
+}
+
+FramePointer DCCaptureViewController::postDisplayedImage(FramePointer result) {
     QVariantMap userInfo;
     if (result) userInfo.insert(DCKey::Image, QVariant::fromValue(result));
     DCNotificationCenter::defaultCenter().postNotificationName(DCNote::DCWillDisplayImage,

@@ -128,6 +128,8 @@ private:
     void deviceWillChange();
     void alert(const QString &title, const QString &text);
     CaptureSource::FrameCallback frameCallback();
+    // Posts "DCWillDisplayImage" with the processed frame and counts it.
+    FramePointer postDisplayedImage(FramePointer result);
 
     Dependencies deps_;
     ImageManipulator manipulator_;
