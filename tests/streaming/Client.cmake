@@ -38,9 +38,9 @@ if(TARGET korva-lectern)
     target_compile_definitions(two_instances_netns_tests PRIVATE KL_PROGRAM="$<TARGET_FILE:korva-lectern>")
     add_dependencies(two_instances_netns_tests korva-lectern)
     kl_target_defaults(two_instances_netns_tests)
-    add_test(NAME two_instances_netns.SnapshotOnBShowsTheDemoPictureThatAStreams
+    add_test(NAME two_instances_netns.SnapshotAndRepublish
              COMMAND ${PROJECT_SOURCE_DIR}/tools/dnssd-netns.sh run --peer --
                      $<TARGET_FILE:two_instances_netns_tests>)
-    set_tests_properties(two_instances_netns.SnapshotOnBShowsTheDemoPictureThatAStreams PROPERTIES
+    set_tests_properties(two_instances_netns.SnapshotAndRepublish PROPERTIES
         LABELS netns SKIP_RETURN_CODE 77 TIMEOUT 180 ENVIRONMENT "${KL_TEST_ENV}")
 endif()

@@ -1,6 +1,6 @@
 // Two instances of the program as on two machines, inside tools/dnssd-netns.sh --peer: A streams its
 // demo camera headless and announces it on one avahi-daemon; B, on the other, has no camera of its
-// own, finds A as a network camera and takes a photo of A's picture.
+// own, finds A as a network camera and takes a photo of A's picture, or streams A's picture itself.
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -50,6 +50,19 @@ QString logOf(const PrivateHome &home) {
     return text;
 }
 
+// Starts the program headless with `more`, on this environment's daemon; answers its stream address.
+QString startHeadless(QProcess &process, const PrivateHome &home, const QStringList &more = {}) {
+    process.setProcessEnvironment(environmentFor(home));
+    process.start(QStringLiteral(KL_PROGRAM), QStringList{QStringLiteral("--headless")} + more);
+    return streamAddressOf(process);
+}
+
+void end(QProcess &process) {
+    process.terminate();
+    if (!process.waitForFinished(10000)) process.kill();
+    process.waitForFinished();
+}
+
 } // namespace
 
 TEST(TwoInstances, SnapshotOnBShowsTheDemoPictureThatAStreams) {
@@ -58,10 +71,8 @@ TEST(TwoInstances, SnapshotOnBShowsTheDemoPictureThatAStreams) {
 
     PrivateHome homeA;
     QProcess a;
-    a.setProcessEnvironment(environmentFor(homeA));
-    a.start(QStringLiteral(KL_PROGRAM), {QStringLiteral("--headless"), QStringLiteral("--demo"),
-                                         QStringLiteral("--port"), QStringLiteral("18080")});
-    const QString stream = streamAddressOf(a);
+    const QString stream = startHeadless(
+        a, homeA, {QStringLiteral("--demo"), QStringLiteral("--port"), QStringLiteral("18080")});
     ASSERT_FALSE(stream.isEmpty()) << qPrintable(QString::fromUtf8(a.readAllStandardError()));
     // B talks to the other daemon, as another machine would.
     PrivateHome homeB;
@@ -69,8 +80,7 @@ TEST(TwoInstances, SnapshotOnBShowsTheDemoPictureThatAStreams) {
     const ProgramRun b = homeB.run({QStringLiteral("--snapshot")});
     // What A serves now; its first pictures may still have the size the camera had before its stored one.
     const auto served = firstStreamImage(stream.toStdString(), 10s);
-    a.terminate();
-    a.waitForFinished(10000);
+    end(a);
     ASSERT_EQ(b.exitCode, 0) << qPrintable(b.err) << qPrintable(logOf(homeB));
     ASSERT_TRUE(served) << "no picture from " << qPrintable(stream);
 
@@ -82,4 +92,35 @@ TEST(TwoInstances, SnapshotOnBShowsTheDemoPictureThatAStreams) {
     EXPECT_EQ(photo->height, expected->height);
     // The demo page moves a little between the two pictures, and B's photo is encoded again.
     EXPECT_LT(meanDifference(*photo, *expected), 10.0);
+}
+
+TEST(TwoInstances, HeadlessBWithoutACameraStreamsThePictureOfA) {
+    const QByteArray peerBus = qgetenv("DNSSD_NETNS_PEER_BUS");
+    if (peerBus.isEmpty()) GTEST_SKIP() << "runs inside tools/dnssd-netns.sh run --peer";
+    PrivateHome homeA, homeB;
+    QProcess a, b;
+    const QString streamA = startHeadless(
+        a, homeA, {QStringLiteral("--demo"), QStringLiteral("--port"), QStringLiteral("18080")});
+    ASSERT_FALSE(streamA.isEmpty()) << qPrintable(QString::fromUtf8(a.readAllStandardError()));
+    QProcessEnvironment envB = environmentFor(homeB);
+    envB.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), QString::fromUtf8(peerBus));
+    b.setProcessEnvironment(envB);
+    b.start(QStringLiteral(KL_PROGRAM),
+            {QStringLiteral("--headless"), QStringLiteral("--port"), QStringLiteral("18081")});
+    const QString streamB = streamAddressOf(b);
+    ASSERT_FALSE(streamB.isEmpty()) << qPrintable(QString::fromUtf8(b.readAllStandardError()));
+
+    // B has a picture once it has found A; then both serve the same page.
+    const auto fromB = firstStreamImage(streamB.toStdString(), 20s);
+    const auto fromA = firstStreamImage(streamA.toStdString(), 10s);
+    end(b);
+    end(a);
+    ASSERT_TRUE(fromB) << qPrintable(logOf(homeB));
+    ASSERT_TRUE(fromA);
+    const auto pictureB = decodeJpeg(*fromB);
+    const auto pictureA = decodeJpeg(*fromA);
+    ASSERT_TRUE(pictureB && pictureA);
+    EXPECT_EQ(pictureB->width, pictureA->width);
+    EXPECT_EQ(pictureB->height, pictureA->height);
+    EXPECT_LT(meanDifference(*pictureB, *pictureA), 10.0);
 }
