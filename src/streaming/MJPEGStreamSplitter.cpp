@@ -162,6 +162,7 @@ std::uint8_t *MJPEGStreamSplitter::prepare(std::size_t size) {
 }
 
 bool MJPEGStreamSplitter::commit(std::size_t written) {
+    if (preparedAt_ > buffer_.size()) return true; // reset() came in between: the bytes are dropped
     buffer_.resize(preparedAt_ + std::min(written, buffer_.size() - preparedAt_));
     if (written == 0) return true;
     if (mode_ == Mode::Multipart) process();

@@ -87,6 +87,26 @@ TEST(MJPEGStreamSplitterFormats, EachCaptureYieldsExactlyItsFramesWhateverThePie
     }
 }
 
+// Reads straight from a socket: room for more than arrives, and the pieces written in place.
+TEST(MJPEGStreamSplitterFormats, BytesWrittenInPlaceCountAsAppendedOnes) {
+    for (const Capture &capture : makeCaptures(3)) {
+        Sink sink;
+        sink.splitter.response(capture.contentType);
+        for (std::string_view piece : piecesOf(capture.body, {1, 700, 5000})) {
+            std::uint8_t *room = sink.splitter.prepare(8192);
+            std::copy(piece.begin(), piece.end(), room);
+            ASSERT_TRUE(sink.splitter.commit(piece.size()));
+        }
+        sink.splitter.finish();
+        EXPECT_EQ(sink.parts, capture.frames) << capture.name;
+        // A reset between the two drops what was being read.
+        sink.splitter.prepare(8192);
+        sink.splitter.reset();
+        EXPECT_TRUE(sink.splitter.commit(100));
+        EXPECT_EQ(sink.splitter.bufferedBytes(), 0u);
+    }
+}
+
 TEST(MJPEGStreamSplitterFormats, NonImagePartsAndLyingLengthsAreReported) {
     for (const Capture &capture : makeCaptures(2)) {
         if (capture.name != "MixedParts" && capture.name != "WrongLength") continue;
