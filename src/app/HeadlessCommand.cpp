@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -42,9 +43,7 @@ void printAddress(const HTTPServer &server) {
     std::fflush(stdout);
 }
 
-} // namespace
-
-int HeadlessCommand::run(const CommandLine &cl) {
+int serve(const CommandLine &cl) {
     LiveSession session;
     QString error;
     if (!session.start(cl, &error)) return fail(error, 2);
@@ -73,4 +72,16 @@ int HeadlessCommand::run(const CommandLine &cl) {
     server.stop();
     spinFor(kWithdrawWait);
     return status;
+}
+
+} // namespace
+
+int HeadlessCommand::run(const CommandLine &cl) {
+    const int status = serve(cl);
+    // The shared camera controller's device thread serves until the process ends and is never
+    // stopped, so the process leaves without running static destructors under it (the log is
+    // written unbuffered; standard output and error are flushed here).
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(status);
 }

@@ -44,6 +44,7 @@ TEST_P(HeadlessStop, ASignalStopsTheServerWithClientsConnectedAndExitsZero) {
     ASSERT_TRUE(run.stop(GetParam())) << qPrintable(run.failure());
     EXPECT_TRUE(run.exitedNormally());
     EXPECT_EQ(run.exitCode(), 0) << qPrintable(run.failure());
+    EXPECT_FALSE(run.errors().contains(QStringLiteral("Sanitizer"))) << qPrintable(run.errors());
     for (auto &stream : streams)
         EXPECT_TRUE(stream->readUntilClosed(5s));
     EXPECT_TRUE(halfRequest.readUntilClosed(5s));
