@@ -69,6 +69,7 @@ void LiveSession::cameraDidChange() {
     if (!DCCamerasController::sharedController().currentCamera()) return;
     settings().resetCameraParameters();
     applyStoredSettings();
+    settledCamera_ = DCCamerasController::sharedController().currentCamera();
 }
 
 // What the settings store restored for this camera model, handed to the pipeline. The zoom always
@@ -100,6 +101,16 @@ DCCameraPtr LiveSession::waitForCamera(std::chrono::milliseconds limit) {
     DCCamerasController &cameras = DCCamerasController::sharedController();
     spinUntil([&] { return cameras.currentCamera() != nullptr; }, limit);
     return cameras.currentCamera();
+}
+
+bool LiveSession::waitForStoredSettings(std::chrono::milliseconds limit) {
+    DCCamerasController &cameras = DCCamerasController::sharedController();
+    return spinUntil(
+        [&] {
+            const DCCameraPtr camera = cameras.currentCamera();
+            return camera && camera == settledCamera_.lock();
+        },
+        limit);
 }
 
 FramePointer LiveSession::waitForFirstFrame(std::chrono::milliseconds limit) {

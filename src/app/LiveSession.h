@@ -36,6 +36,9 @@ public:
     // Spin the main event loop until there is a current camera / a displayed frame, or the time is up
     // (null then).
     DCCameraPtr waitForCamera(std::chrono::milliseconds limit);
+    // Spins until the current camera's stored settings (mirror, resolution) are handed to the pipeline;
+    // frames before that may still show the previous ones. False when the time is up.
+    bool waitForStoredSettings(std::chrono::milliseconds limit);
     FramePointer waitForFirstFrame(std::chrono::milliseconds limit);
     // Turns the main event loop until `done` answers true or the time is up; answers `done` then.
     static bool spinUntil(const std::function<bool()> &done, std::chrono::milliseconds limit);
@@ -51,6 +54,8 @@ private:
     std::unique_ptr<DCCaptureViewController> capture_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
     DCObserverSet observers_;
+
+    std::weak_ptr<DCCamera> settledCamera_; // main thread: the camera whose settings were applied last
 
     std::mutex frameMutex_;
     FramePointer firstFrame_;
