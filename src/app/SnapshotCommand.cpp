@@ -54,6 +54,8 @@ int SnapshotCommand::run(const CommandLine &cl) {
 
     const DCCameraPtr camera = session.waitForCamera(kCameraWait);
     if (!camera) return fail(QStringLiteral("no camera found"));
+    if (!session.waitForStoredSettings(kCameraWait))
+        DCLog("The stored settings of %s were not applied in time", qUtf8Printable(camera->model()));
     if (!session.waitForFirstFrame(kFrameWait))
         return fail(QStringLiteral("no picture from %1 within %2 seconds")
                         .arg(camera->model())

@@ -207,7 +207,9 @@ void DCActionController::doRealCapturePhoto(const FramePointer &image, const QSt
         DCLog("Photo not saved to %s: %s", qUtf8Printable(path), qUtf8Printable(error));
         announceFailure();
     } else {
-        onMainThread([this, path] { notifyView(path); });
+        // The main thread gets text of its own: a shared QString would be released by whichever
+        // thread lets go last, partly inside Qt, where ThreadSanitizer cannot follow the count.
+        onMainThread([this, announced = QString(path.constData(), path.size())] { notifyView(announced); });
         if (!AtomicFileWriter::syncFile(path, &error))
             DCLog("Photo %s not flushed to the disk: %s", qUtf8Printable(path), qUtf8Printable(error));
     }
