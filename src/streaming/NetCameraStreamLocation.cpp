@@ -39,6 +39,9 @@ QVariantMap dictionaryOf(const QList<QByteArray> &txtRecord, const QString &serv
 // The record as other platforms hand it over (each string after its length byte), read as JSON.
 QVariantMap jsonOf(const QList<QByteArray> &txtRecord, const QString &serviceName) {
     QByteArray text = DnsSdLimits::txtRecordData(txtRecord);
+    // A publisher that gives the same text as one TXT string, not as raw record data, is read alike.
+    if (!text.startsWith('%') && txtRecord.size() == 1 && txtRecord.first().startsWith('%'))
+        text = txtRecord.first();
     if (text.startsWith('%')) text.remove(0, 1);
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(text, &error);

@@ -19,7 +19,8 @@ namespace NetCameraStreamLocation {
 std::optional<DnsSdAddress> firstStreamAddress(const QList<DnsSdAddress> &addresses);
 
 // The TXT record as a dictionary of texts. Without a "path" entry the whole record data is read as
-// a JSON object instead (after a leading "%", which some publishers put before it). Entries that are
+// a JSON object instead (after a leading "%", which some publishers put before it; a record of one
+// string that starts with "%" is read as that string). Entries that are
 // not UTF-8 and data that is not a JSON object are left out with a log line naming `serviceName`.
 QVariantMap userInfo(const QList<QByteArray> &txtRecord, const QString &serviceName);
 

@@ -39,6 +39,7 @@ TEST(NetCameraStreamLocation, PercentJsonRecordIsReadWhenThereIsNoPathEntry) {
               QStringLiteral("http://10.254.0.1:8080/video?cam=front"));
     EXPECT_EQ(urlFor(percentJson(R"({"path":"/video","other":"cam=front"})")),
               QStringLiteral("http://10.254.0.1:8080/stream"));
+    EXPECT_EQ(urlFor({R"(%{"path":"/v","param":"a=1"})"}), QStringLiteral("http://10.254.0.1:8080/v?a=1"));
     const QVariantMap info = NetCameraStreamLocation::userInfo(
         percentJson(R"({"path":"/video","param":"cam=front"})"), QStringLiteral("Lectern"));
     EXPECT_EQ(info.value(QStringLiteral("param")).toString(), QStringLiteral("cam=front"));
