@@ -1,6 +1,7 @@
 #include "SnapshotCommand.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 
 #include <QUrl>
@@ -42,9 +43,7 @@ private:
     DCObserverSet observers_;
 };
 
-} // namespace
-
-int SnapshotCommand::run(const CommandLine &cl) {
+int takePhoto(const CommandLine &cl) {
     LiveSession session;
     QString error;
     if (!session.start(cl, &error)) return fail(error, 2);
@@ -52,14 +51,14 @@ int SnapshotCommand::run(const CommandLine &cl) {
     // Made before the first frame arrives, so it keeps the newest one as the window's would.
     DCActionController actions;
 
-    const DCCameraPtr camera = session.waitForCamera(kCameraWait);
+    const DCCameraPtr camera = session.waitForCamera(SnapshotCommand::kCameraWait);
     if (!camera) return fail(QStringLiteral("no camera found"));
-    if (!session.waitForStoredSettings(kCameraWait))
+    if (!session.waitForStoredSettings(SnapshotCommand::kCameraWait))
         DCLog("The stored settings of %s were not applied in time", qUtf8Printable(camera->model()));
-    if (!session.waitForFirstFrame(kFrameWait))
+    if (!session.waitForFirstFrame(SnapshotCommand::kFrameWait))
         return fail(QStringLiteral("no picture from %1 within %2 seconds")
                         .arg(camera->model())
-                        .arg(kFrameWait.count() / 1000));
+                        .arg(SnapshotCommand::kFrameWait.count() / 1000));
 
     // The first frames may still come at the size the device had before the stored one was chosen.
     const QSize selected = session.capture().resolution();
@@ -67,7 +66,7 @@ int SnapshotCommand::run(const CommandLine &cl) {
         const FramePointer image = actions.currentImage();
         return image && image->pixelSize() == selected;
     };
-    if (!LiveSession::spinUntil(atSelectedSize, kFrameWait))
+    if (!LiveSession::spinUntil(atSelectedSize, SnapshotCommand::kFrameWait))
         DCLog("No picture at the selected %dx%d yet; the photo has the size of the last one",
               selected.width(), selected.height());
 
@@ -78,11 +77,23 @@ int SnapshotCommand::run(const CommandLine &cl) {
     center.postNotificationName(DCNote::DCDeviceCacheWillUpdateTimerNotification, {},
                                 {{DCKey::DevTimerValue, delay}});
     center.postNotificationName(DCNote::DCNotificationSnapshot);
-    const bool finished =
-        LiveSession::spinUntil([&] { return outcome.finished(); }, std::chrono::seconds(delay) + kWriteWait);
+    const bool finished = LiveSession::spinUntil([&] { return outcome.finished(); },
+                                                 std::chrono::seconds(delay) + SnapshotCommand::kWriteWait);
     actions.waitUntilSnapshotsAreWritten();
     if (!finished) return fail(QStringLiteral("the photo was not written in time"));
     if (outcome.path().isEmpty()) return fail(QStringLiteral("the photo could not be saved (see the log)"));
     std::printf("%s\n", qUtf8Printable(outcome.path()));
     return 0;
+}
+
+} // namespace
+
+int SnapshotCommand::run(const CommandLine &cl) {
+    const int status = takePhoto(cl);
+    // The shared camera controller's device thread serves until the process ends and is never
+    // stopped, so the process leaves without running static destructors under it. The photo and the
+    // user defaults are on disk by now (the action controller finished its queue).
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(status);
 }

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 
+#include <gtest/gtest.h>
+
 void PrivateHome::writeDefaults(const QJsonObject &defaults) const {
     QDir().mkpath(QFileInfo(defaultsFile()).absolutePath());
     QDir().mkpath(library());
@@ -29,6 +31,8 @@ ProgramRun PrivateHome::run(const QStringList &arguments) const {
         p.waitForFinished();
         return {-1, {}, QStringLiteral("timed out")};
     }
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()).trimmed(),
-            QString::fromUtf8(p.readAllStandardError())};
+    ProgramRun result{p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()).trimmed(),
+                      QString::fromUtf8(p.readAllStandardError())};
+    if (result.err.contains(QLatin1String("Sanitizer"))) ADD_FAILURE() << qPrintable(result.err);
+    return result;
 }
