@@ -19,6 +19,10 @@
 
 namespace {
 
+// How long the stream waits for a camera and its stored mirror and resolution before it starts all the
+// same (a camera found later is streamed as soon as it is current).
+constexpr std::chrono::milliseconds kCameraWait{2000};
+constexpr std::chrono::milliseconds kSettingsWait{2000};
 // Long enough for the withdrawal queued by the stop sequence to reach the DNS-SD daemon.
 constexpr std::chrono::milliseconds kWithdrawWait{300};
 
@@ -48,6 +52,8 @@ int serve(const CommandLine &cl) {
     QString error;
     if (!session.start(cl, &error)) return fail(error, 2);
     FirstRunDefaults::setAppDefault(UserDefaults::standardUserDefaults());
+    // So that the stream's first pictures already show the camera as the user set it up.
+    if (session.waitForCamera(kCameraWait)) session.waitForStoredSettings(kSettingsWait);
 
     HTTPServer &server = HTTPServer::sharedHTTPServer();
     if (cl.port) {
