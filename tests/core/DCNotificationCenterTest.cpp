@@ -1,18 +1,18 @@
+#include "core/DCNotificationCenter.h"
+
 #include <atomic>
 #include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "core/DCNotificationCenter.h"
 #include "core/DCVocabulary.h"
 
-TEST(DCNotificationCenter, DeliversSynchronouslyOnThePostingThreadWithPayload)
-{
+TEST(DCNotificationCenter, DeliversSynchronouslyOnThePostingThreadWithPayload) {
     DCNotificationCenter center;
     std::thread::id seenOn;
     DCNotification seen;
-    center.addObserver(DCNote::DCFileDidCreateNotification, [&](const DCNotification& n) {
+    center.addObserver(DCNote::DCFileDidCreateNotification, [&](const DCNotification &n) {
         seenOn = std::this_thread::get_id();
         seen = n;
     });
@@ -29,31 +29,35 @@ TEST(DCNotificationCenter, DeliversSynchronouslyOnThePostingThreadWithPayload)
     EXPECT_TRUE(seen.userInfo.isEmpty());
 }
 
-TEST(DCNotificationCenter, OnlyMatchingNamesUnlessObservingAll)
-{
+TEST(DCNotificationCenter, OnlyMatchingNamesUnlessObservingAllAndObserverSetsRemoveTheirs) {
     DCNotificationCenter center;
-    int named = 0, all = 0;
-    center.addObserver(DCNote::DCCameraDidAdd, [&](const DCNotification&) { ++named; });
-    center.addObserver(QString(), [&](const DCNotification&) { ++all; });
-    center.postNotificationName(DCNote::DCCameraDidAdd);
-    center.postNotificationName(DCNote::DCCameraDidRemove); // nobody named observes it: still posted
+    int named = 0, all = 0, inSet = 0;
+    center.addObserver(DCNote::DCCameraDidAdd, [&](const DCNotification &) { ++named; });
+    center.addObserver(QString(), [&](const DCNotification &) { ++all; });
+    {
+        DCObserverSet observers(center);
+        observers.add(DCNote::DCCameraDidRemove, [&](const DCNotification &) { ++inSet; });
+        center.postNotificationName(DCNote::DCCameraDidAdd);
+        center.postNotificationName(DCNote::DCCameraDidRemove);
+    }
+    center.postNotificationName(DCNote::DCCameraDidRemove); // the set has gone with its observer
     EXPECT_EQ(named, 1);
-    EXPECT_EQ(all, 2);
+    EXPECT_EQ(all, 3);
+    EXPECT_EQ(inSet, 1);
 }
 
-TEST(DCNotificationCenter, ObserversAddedOrRemovedDuringAPostAreSafe)
-{
+TEST(DCNotificationCenter, ObserversAddedOrRemovedDuringAPostAreSafe) {
     DCNotificationCenter center;
     const QString name = QStringLiteral("n");
     int second = 0, added = 0;
     DCNotificationCenter::Token secondToken = 0;
-    center.addObserver(name, [&](const DCNotification&) {
+    center.addObserver(name, [&](const DCNotification &) {
         center.removeObserver(secondToken); // removed before its turn: must not be called
-        center.addObserver(name, [&](const DCNotification&) { ++added; });
+        center.addObserver(name, [&](const DCNotification &) { ++added; });
     });
-    secondToken = center.addObserver(name, [&](const DCNotification&) { ++second; });
+    secondToken = center.addObserver(name, [&](const DCNotification &) { ++second; });
     DCNotificationCenter::Token self = 0;
-    self = center.addObserver(name, [&](const DCNotification&) { center.removeObserver(self); });
+    self = center.addObserver(name, [&](const DCNotification &) { center.removeObserver(self); });
 
     center.postNotificationName(name);
     EXPECT_EQ(second, 0);
@@ -62,17 +66,18 @@ TEST(DCNotificationCenter, ObserversAddedOrRemovedDuringAPostAreSafe)
     EXPECT_EQ(added, 1);
 }
 
-TEST(DCNotificationCenter, RemoveObserverWaitsForCallsOnOtherThreads)
-{
+TEST(DCNotificationCenter, RemoveObserverWaitsForCallsOnOtherThreads) {
     DCNotificationCenter center;
     std::atomic<bool> inside{false}, release{false}, finished{false};
-    const auto token = center.addObserver(QStringLiteral("slow"), [&](const DCNotification&) {
+    const auto token = center.addObserver(QStringLiteral("slow"), [&](const DCNotification &) {
         inside = true;
-        while (!release) std::this_thread::yield();
+        while (!release)
+            std::this_thread::yield();
         finished = true;
     });
     std::thread poster([&] { center.postNotificationName(QStringLiteral("slow")); });
-    while (!inside) std::this_thread::yield();
+    while (!inside)
+        std::this_thread::yield();
     std::thread releaser([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         release = true;
@@ -83,35 +88,25 @@ TEST(DCNotificationCenter, RemoveObserverWaitsForCallsOnOtherThreads)
     releaser.join();
 }
 
-TEST(DCNotificationCenter, ConcurrentPostsAndObserverChurnAreClean)
-{
+TEST(DCNotificationCenter, ConcurrentPostsAndObserverChurnAreClean) {
     DCNotificationCenter center;
     std::atomic<int> calls{0};
-    center.addObserver(QStringLiteral("tick"), [&](const DCNotification& n) { calls += n.userInfo.value(QStringLiteral("v")).toInt(); });
+    center.addObserver(QStringLiteral("tick"), [&](const DCNotification &n) {
+        calls += n.userInfo.value(QStringLiteral("v")).toInt();
+    });
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([&] {
-            for (int i = 0; i < 500; ++i) center.postNotificationName(QStringLiteral("tick"), {}, {{QStringLiteral("v"), 1}});
+            for (int i = 0; i < 500; ++i)
+                center.postNotificationName(QStringLiteral("tick"), {}, {{QStringLiteral("v"), 1}});
         });
     threads.emplace_back([&] {
         for (int i = 0; i < 200; ++i) {
-            const auto token = center.addObserver(QStringLiteral("tick"), [](const DCNotification&) {});
+            const auto token = center.addObserver(QStringLiteral("tick"), [](const DCNotification &) {});
             center.removeObserver(token);
         }
     });
-    for (auto& t : threads) t.join();
+    for (auto &t : threads)
+        t.join();
     EXPECT_EQ(calls.load(), 4 * 500);
-}
-
-TEST(DCObserverSet, RemovesItsObserversWhenItGoes)
-{
-    DCNotificationCenter center;
-    int calls = 0;
-    {
-        DCObserverSet observers(center);
-        observers.add(QStringLiteral("n"), [&](const DCNotification&) { ++calls; });
-        center.postNotificationName(QStringLiteral("n"));
-    }
-    center.postNotificationName(QStringLiteral("n"));
-    EXPECT_EQ(calls, 1);
 }

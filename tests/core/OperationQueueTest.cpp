@@ -1,41 +1,34 @@
+#include "core/OperationQueue.h"
+
 #include <atomic>
-#include <mutex>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "core/OperationQueue.h"
-
-TEST(OperationQueue, SerialQueueRunsOneAtATimeInOrder)
-{
+TEST(OperationQueue, SerialQueueRunsInOrderAndADestructorFinishesQueuedWork) {
     std::vector<int> order;
-    std::atomic<int> running{0};
-    bool overlapped = false;
+    std::atomic<int> running{0}, done{0};
+    std::atomic<bool> overlapped{false}, onQueue{false};
     {
-        OperationQueue queue("test-serial");
+        OperationQueue serial("test-serial");
         for (int i = 0; i < 100; ++i)
-            queue.addOperation([&, i] {
+            serial.addOperation([&, i] {
                 if (++running > 1) overlapped = true;
                 order.push_back(i);
                 --running;
             });
-        queue.waitUntilAllOperationsAreFinished();
+        serial.waitUntilAllOperationsAreFinished();
         EXPECT_EQ(order.size(), 100u);
-    }
-    EXPECT_FALSE(overlapped);
-    for (int i = 0; i < 100; ++i) EXPECT_EQ(order[static_cast<size_t>(i)], i);
-}
 
-TEST(OperationQueue, DestructorFinishesQueuedWorkAndKnowsItsThreads)
-{
-    std::atomic<int> done{0};
-    std::atomic<bool> onQueue{false};
-    {
-        OperationQueue queue("test-drain", 2);
-        EXPECT_FALSE(queue.isCurrent());
-        queue.addOperation([&] { onQueue = queue.isCurrent(); });
-        for (int i = 0; i < 50; ++i) queue.addOperation([&] { ++done; });
+        OperationQueue pool("test-drain", 2);
+        EXPECT_FALSE(pool.isCurrent());
+        pool.addOperation([&] { onQueue = pool.isCurrent(); });
+        for (int i = 0; i < 50; ++i)
+            pool.addOperation([&] { ++done; });
     }
+    EXPECT_FALSE(overlapped.load());
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(order[static_cast<size_t>(i)], i);
     EXPECT_EQ(done.load(), 50);
     EXPECT_TRUE(onQueue.load());
 }

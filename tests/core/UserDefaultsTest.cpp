@@ -1,3 +1,5 @@
+#include "core/UserDefaults.h"
+
 #include <thread>
 #include <vector>
 
@@ -10,59 +12,49 @@
 
 #include "core/DCVocabulary.h"
 #include "core/FirstRunDefaults.h"
-#include "core/UserDefaults.h"
 #include "support/TestSupport.h"
 
 namespace {
 
-void writeFile(const QString& path, const QByteArray& bytes)
-{
+void writeFile(const QString &path, const QByteArray &bytes) {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(bytes);
 }
 
-QStringList asideCopies(const QTemporaryDir& dir)
-{
+QStringList asideCopies(const QTemporaryDir &dir) {
     return QDir(dir.path()).entryList({QStringLiteral("defaults.json.corrupt-*")}, QDir::Files);
 }
 
 } // namespace
 
-TEST(UserDefaults, ValuesSurviveARestartIncludingAStoredNo)
-{
+TEST(UserDefaults, ValuesSurviveARestartIncludingAStoredNo) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("sub/defaults.json"));
     {
         UserDefaults d(path);
         d.setBool(false, DCDefaults::SnapshotSoundEffectSwitch);
         d.setInteger(42, DCDefaults::CapturedNumber);
-        d.setObject(QVariantMap{{QStringLiteral("Orb"), QVariantMap{{QStringLiteral("hue"), -5}}}}, DCDefaults::Devices);
+        d.setObject(QVariantMap{{QStringLiteral("Orb"), QVariantMap{{QStringLiteral("hue"), -5}}}},
+                    DCDefaults::Devices);
         ASSERT_TRUE(d.synchronize());
     }
     UserDefaults again(path);
     EXPECT_TRUE(again.hasKey(DCDefaults::SnapshotSoundEffectSwitch));
     EXPECT_FALSE(again.boolForKey(DCDefaults::SnapshotSoundEffectSwitch));
     EXPECT_EQ(again.integerForKey(DCDefaults::CapturedNumber), 42);
-    EXPECT_EQ(again.dictionaryForKey(DCDefaults::Devices).value(QStringLiteral("Orb")).toMap().value(QStringLiteral("hue")).toInt(), -5);
+    EXPECT_EQ(again.dictionaryForKey(DCDefaults::Devices)
+                  .value(QStringLiteral("Orb"))
+                  .toMap()
+                  .value(QStringLiteral("hue"))
+                  .toInt(),
+              -5);
 }
 
-TEST(UserDefaults, AbsentKeysReadAsNoZeroAndEmpty)
-{
-    QTemporaryDir dir;
-    UserDefaults d(dir.filePath(QStringLiteral("defaults.json")));
-    EXPECT_FALSE(d.boolForKey(QStringLiteral("missing")));
-    EXPECT_EQ(d.integerForKey(QStringLiteral("missing")), 0);
-    EXPECT_TRUE(d.stringForKey(QStringLiteral("missing")).isEmpty());
-    EXPECT_TRUE(d.dictionaryForKey(QStringLiteral("missing")).isEmpty());
-    EXPECT_FALSE(d.hasKey(QStringLiteral("missing")));
-}
-
-TEST(UserDefaults, CorruptOrTruncatedFileIsKeptAsideNeverOverwritten)
-{
+TEST(UserDefaults, CorruptOrTruncatedFileIsKeptAsideNeverOverwritten) {
     const QByteArray broken[] = {"{\"KeepCameraSetKey\": 1, \"DCDev", "not json at all", "[1, 2, 3]",
                                  QByteArray("\x00\xff\xfe", 3)};
-    for (const QByteArray& bytes : broken) {
+    for (const QByteArray &bytes : broken) {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("defaults.json"));
         writeFile(path, bytes);
@@ -83,8 +75,7 @@ TEST(UserDefaults, CorruptOrTruncatedFileIsKeptAsideNeverOverwritten)
     }
 }
 
-TEST(UserDefaults, ValuesOfTheWrongTypeReadSafely)
-{
+TEST(UserDefaults, AbsentKeysAndValuesOfTheWrongTypeReadSafely) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("defaults.json"));
     writeFile(path, R"({"DCCapturedNumber": "7", "FocusSoundEffectSwitchKey": "YES", "DCDevices": 3,
@@ -94,10 +85,12 @@ TEST(UserDefaults, ValuesOfTheWrongTypeReadSafely)
     EXPECT_TRUE(d.boolForKey(DCDefaults::FocusSoundEffectSwitch));
     EXPECT_TRUE(d.dictionaryForKey(DCDefaults::Devices).isEmpty());
     EXPECT_TRUE(d.stringForKey(DCDefaults::PhotoLibraryLocation).isEmpty());
+    const QString missing = QStringLiteral("missing");
+    EXPECT_FALSE(d.hasKey(missing) || d.boolForKey(missing) || d.integerForKey(missing) != 0);
+    EXPECT_TRUE(d.stringForKey(missing).isEmpty() && d.dictionaryForKey(missing).isEmpty());
 }
 
-TEST(UserDefaults, ConcurrentWritersAndSynchronizeLoseNothing)
-{
+TEST(UserDefaults, ConcurrentWritersAndSynchronizeLoseNothing) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("defaults.json"));
     UserDefaults d(path);
@@ -110,37 +103,34 @@ TEST(UserDefaults, ConcurrentWritersAndSynchronizeLoseNothing)
             }
         });
     }
-    for (auto& t : threads) t.join();
+    for (auto &t : threads)
+        t.join();
     ASSERT_TRUE(d.synchronize());
     UserDefaults again(path);
     for (int t = 0; t < 4; ++t)
-        for (int i = 0; i < 50; ++i) EXPECT_EQ(again.integerForKey(QStringLiteral("key-%1-%2").arg(t).arg(i)), i);
+        for (int i = 0; i < 50; ++i)
+            EXPECT_EQ(again.integerForKey(QStringLiteral("key-%1-%2").arg(t).arg(i)), i);
 }
 
-TEST(FirstRunDefaults, FirstStartFillsLibraryAndSoundSwitches)
-{
+TEST(FirstRunDefaults, FirstStartFillsLibraryAndSoundSwitchesButKeepsStoredValues) {
     QTemporaryDir dir;
-    UserDefaults d(dir.filePath(QStringLiteral("defaults.json")));
-    FirstRunDefaults::setAppDefault(d);
-    const QString library = d.stringForKey(DCDefaults::PhotoLibraryLocation);
+    UserDefaults fresh(dir.filePath(QStringLiteral("fresh.json")));
+    FirstRunDefaults::setAppDefault(fresh);
+    const QString library = fresh.stringForKey(DCDefaults::PhotoLibraryLocation);
     EXPECT_EQ(library, FirstRunDefaults::defaultPhotoLibraryPath());
-    EXPECT_TRUE(library.endsWith(QStringLiteral("/Korva Lectern")));
-    EXPECT_FALSE(library.contains(QLatin1Char('~')));
+    EXPECT_TRUE(library.endsWith(QStringLiteral("/Korva Lectern")) && !library.contains(QLatin1Char('~')));
     EXPECT_TRUE(QFileInfo(library).isDir());
-    EXPECT_TRUE(d.boolForKey(DCDefaults::FocusSoundEffectSwitch));
-    EXPECT_TRUE(d.boolForKey(DCDefaults::SnapshotSoundEffectSwitch));
-}
+    EXPECT_TRUE(fresh.boolForKey(DCDefaults::FocusSoundEffectSwitch));
+    EXPECT_TRUE(fresh.boolForKey(DCDefaults::SnapshotSoundEffectSwitch));
 
-TEST(FirstRunDefaults, PlainFileAtLibraryPathBecomesAFolderAndStoredNoStays)
-{
-    QTemporaryDir dir;
-    const QString library = dir.filePath(QStringLiteral("Photos"));
-    writeFile(library, "in the way");
+    // A plain file at the stored library path gives way to a folder; a stored NO stays.
+    const QString photos = dir.filePath(QStringLiteral("Photos"));
+    writeFile(photos, "in the way");
     UserDefaults d(dir.filePath(QStringLiteral("defaults.json")));
-    d.setObject(library, DCDefaults::PhotoLibraryLocation);
+    d.setObject(photos, DCDefaults::PhotoLibraryLocation);
     d.setBool(false, DCDefaults::SnapshotSoundEffectSwitch);
     FirstRunDefaults::setAppDefault(d);
-    EXPECT_TRUE(QFileInfo(library).isDir());
+    EXPECT_TRUE(QFileInfo(photos).isDir());
     EXPECT_FALSE(d.boolForKey(DCDefaults::SnapshotSoundEffectSwitch));
     EXPECT_TRUE(d.boolForKey(DCDefaults::FocusSoundEffectSwitch));
 }
