@@ -3,6 +3,7 @@
 #include "photos/AtomicFileWriter.h"
 #include "photos/ExifTags.h"
 #include "photos/JpegCodec.h"
+#include "photos/JpegFileStreamer.h"
 #include "photos/JpegSegments.h"
 
 bool RenderedPicture::isValid() const {
@@ -44,6 +45,7 @@ bool PhotoWriter::encode(const RenderedPicture &picture, const Metadata &metadat
 
 bool PhotoWriter::writePhoto(const RenderedPicture &picture, const Metadata &metadata, const QString &path,
                              QString *error, AtomicFileWriter::Durability durability) {
+    if (JpegFileStreamer::canStream(picture)) return streamPhoto(picture, metadata, path, error, durability);
     Parts parts;
     if (!encode(picture, metadata, parts, error)) return false;
     const char *data = parts.jpeg.constData();
@@ -53,6 +55,30 @@ bool PhotoWriter::writePhoto(const RenderedPicture &picture, const Metadata &met
         {QByteArray::fromRawData(data, parts.exifOffset), JpegSegments::app1Header(parts.exif), parts.exif,
          QByteArray::fromRawData(data + parts.exifOffset, parts.jpeg.size() - parts.exifOffset)},
         AtomicFileWriter::Mode::NeverOverwrite, error, durability);
+}
+
+// The usual case: the file is written while the picture is being compressed.
+bool PhotoWriter::streamPhoto(const RenderedPicture &picture, const Metadata &metadata, const QString &path,
+                              QString *error, AtomicFileWriter::Durability durability) {
+    JpegFileStreamer::Options options;
+    options.quality = JpegCodec::kDefaultQuality;
+    options.exif = ExifTags::snapshotPayload({metadata.model, metadata.saveTime, picture.size});
+    if (options.exif.isEmpty()) {
+        if (error) *error = QStringLiteral("could not build the EXIF tags");
+        return false;
+    }
+    AtomicFileWriter file(path, AtomicFileWriter::Mode::NeverOverwrite, durability);
+    if (!file.open()) {
+        if (error) *error = file.error();
+        return false;
+    }
+    // A failed write names its own cause.
+    if (!JpegFileStreamer::write(picture, options, file, error)) return false;
+    if (!file.commit()) {
+        if (error) *error = file.error();
+        return false;
+    }
+    return true;
 }
 
 QByteArray PhotoWriter::photoData(const RenderedPicture &picture, const Metadata &metadata, QString *error) {

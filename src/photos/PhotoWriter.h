@@ -44,4 +44,6 @@ private:
     struct Parts;
     static bool encode(const RenderedPicture &picture, const Metadata &metadata, Parts &parts,
                        QString *error);
+    static bool streamPhoto(const RenderedPicture &picture, const Metadata &metadata, const QString &path,
+                            QString *error, AtomicFileWriter::Durability durability);
 };
