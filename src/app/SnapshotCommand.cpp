@@ -14,6 +14,7 @@
 #include "core/DCVocabulary.h"
 #include "core/FirstRunDefaults.h"
 #include "core/UserDefaults.h"
+#include "devices/DCNetCamera.h"
 #include "photos/DCActionController.h"
 
 namespace {
@@ -60,13 +61,15 @@ int takePhoto(const CommandLine &cl) {
                         .arg(camera->model())
                         .arg(SnapshotCommand::kFrameWait.count() / 1000));
 
-    // The first frames may still come at the size the device had before the stored one was chosen.
+    // The first frames of a USB camera may still come at the size the device had before the stored
+    // one was chosen. A network camera's pictures have the size its server sends.
     const QSize selected = session.capture().resolution();
     const auto atSelectedSize = [&] {
         const FramePointer image = actions.currentImage();
         return image && image->pixelSize() == selected;
     };
-    if (!LiveSession::spinUntil(atSelectedSize, SnapshotCommand::kFrameWait))
+    const bool sizeIsOurs = !std::dynamic_pointer_cast<DCNetCamera>(camera);
+    if (sizeIsOurs && !LiveSession::spinUntil(atSelectedSize, SnapshotCommand::kFrameWait))
         DCLog("No picture at the selected %dx%d yet; the photo has the size of the last one",
               selected.width(), selected.height());
 
