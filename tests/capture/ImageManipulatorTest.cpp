@@ -39,51 +39,47 @@ TEST(ImageCoordinates, LowerLeftRectBecomesTopLeftAndBack) {
 
 TEST(ManipulateImage, NothingToDoAnswersTheVeryFrame) {
     const auto frame = frameOf(QSize(1280, 960));
-    EXPECT_EQ(manipulateImage(frame, ZoomState{}), frame);
-    EXPECT_EQ(manipulateImage(frame, zoomed(1.0f, 0.3f, 0.3f)), frame);
-    EXPECT_EQ(manipulateImage(frame, zoomed(0.5f)), frame);
+    for (const ZoomState &state : {ZoomState{}, zoomed(1.0f, 0.3f, 0.3f), zoomed(0.5f)})
+        EXPECT_EQ(manipulateImage(frame, state), frame);
     EXPECT_EQ(manipulateImage(nullptr, zoomed(2.0f)), nullptr);
 }
 
-TEST(ManipulateImage, CentredZoomCropsTheMiddleOfTheScaledPicture) {
-    const auto frame = frameOf(QSize(1280, 960));
-    const auto result = manipulateImage(frame, zoomed(2.0f));
-    ASSERT_NE(result, frame);
-    EXPECT_EQ(result->size(), QSize(1280, 960));
-    EXPECT_EQ(result->transform().scaledSize(), QSize(2560, 1920));
-    EXPECT_EQ(result->transform().crop(), QRect(640, 480, 1280, 960));
-    EXPECT_EQ(result->transform().sourceRect(), QRectF(320, 240, 640, 480));
-    // The pixels are shared, not copied.
-    EXPECT_EQ(result->planes(), frame->planes());
-}
-
-TEST(ManipulateImage, MirroredLocationIsMeasuredFromTheOppositeEdge) {
-    const auto frame = frameOf(QSize(1280, 960));
-    const auto result = manipulateImage(frame, zoomed(2.0f, 0.25f, 0.5f, true, false));
-    EXPECT_EQ(result->transform().crop(), QRect(640, 960, 1280, 960));
-    EXPECT_TRUE(result->transform().hFlipped());
-    EXPECT_FALSE(result->transform().vFlipped());
-
-    const auto both = manipulateImage(frame, zoomed(2.0f, 0.25f, 0.25f, true, true));
-    EXPECT_EQ(both->transform().crop(), QRect(640, 1920 - 480 - 960, 1280, 960));
-    const auto plain = manipulateImage(frame, zoomed(2.0f, 0.25f, 0.25f));
-    EXPECT_EQ(plain->transform().crop(), QRect(640, 480, 1280, 960));
-}
-
-TEST(ManipulateImage, CropOriginRoundsHalvesAwayFromZero) {
-    // (202 - 101) / 2 = 50.5 and (198 - 99) / 2 = 49.5.
-    const auto result = manipulateImage(frameOf(QSize(101, 99)), zoomed(2.0f));
-    EXPECT_EQ(result->transform().crop().topLeft(), QPoint(51, 50));
-}
-
-TEST(ManipulateImage, OriginOutsideTheZoomedPictureIsBroughtBackInside) {
-    const auto frame = frameOf(QSize(1280, 960));
-    EXPECT_EQ(manipulateImage(frame, zoomed(2.0f, 0.9f, 5.0f))->transform().crop(),
-              QRect(1280, 960, 1280, 960));
-    EXPECT_EQ(manipulateImage(frame, zoomed(2.0f, -0.5f, 0.0f))->transform().crop(), QRect(0, 0, 1280, 960));
+TEST(ManipulateImage, CropsOfZoomLocationAndMirrors) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
-    EXPECT_EQ(manipulateImage(frame, zoomed(2.0f, nan, 0.1f))->transform().crop(),
-              QRect(640, 480, 1280, 960));
+    const struct {
+        const char *what;
+        QSize size;
+        ZoomState state;
+        QRect crop;
+    } cases[] = {
+        {"centred", {1280, 960}, zoomed(2.0f), {640, 480, 1280, 960}},
+        {"h-mirror measures x from the right",
+         {1280, 960},
+         zoomed(2.0f, 0.25f, 0.5f, true),
+         {640, 960, 1280, 960}},
+        {"both mirrors",
+         {1280, 960},
+         zoomed(2.0f, 0.25f, 0.25f, true, true),
+         {640, 1920 - 480 - 960, 1280, 960}},
+        {"unmirrored", {1280, 960}, zoomed(2.0f, 0.25f, 0.25f), {640, 480, 1280, 960}},
+        // (202 - 101) / 2 = 50.5 and (198 - 99) / 2 = 49.5 round away from zero.
+        {"halves round away from zero", {101, 99}, zoomed(2.0f), {51, 50, 101, 99}},
+        {"origin past the far edge", {1280, 960}, zoomed(2.0f, 0.9f, 5.0f), {1280, 960, 1280, 960}},
+        {"negative origin", {1280, 960}, zoomed(2.0f, -0.5f, 0.0f), {0, 0, 1280, 960}},
+        {"NaN origin centres", {1280, 960}, zoomed(2.0f, nan, 0.1f), {640, 480, 1280, 960}},
+    };
+    for (const auto &c : cases) {
+        const auto frame = frameOf(c.size);
+        const auto result = manipulateImage(frame, c.state);
+        ASSERT_NE(result, frame) << c.what;
+        EXPECT_EQ(result->size(), c.size) << c.what;
+        EXPECT_EQ(result->transform().crop(), c.crop) << c.what;
+        EXPECT_EQ(result->transform().hFlipped(), c.state.hFlipped) << c.what;
+        EXPECT_EQ(result->transform().vFlipped(), c.state.vFlipped) << c.what;
+        EXPECT_EQ(result->planes(), frame->planes()) << c.what; // shared, not copied
+    }
+    const auto centred = manipulateImage(frameOf(QSize(1280, 960)), zoomed(2.0f));
+    EXPECT_EQ(centred->transform().sourceRect(), QRectF(320, 240, 640, 480));
 }
 
 TEST(ManipulateImage, SuppressedZoomShowsTheWholePictureButStillMirrors) {
