@@ -117,17 +117,9 @@ TEST(CapturePipeline, CorruptAndTruncatedFramesAreDroppedWithALogLine) {
     SimCaptureSource::Options options;
     options.paced = false;
     int n = 0;
-    options.mangle = [&n](std::vector<uint8_t> &bytes) {
-        switch (n++ % 3) {
-        case 0:
-            bytes.resize(bytes.size() / 2);
-            break; // cut short
-        case 1:
-            std::fill(bytes.begin(), bytes.begin() + 64, 0x5a);
-            break; // header destroyed
-        default:
-            break;
-        }
+    options.mangle = [&n](std::vector<uint8_t> &bytes) { // cut short, header destroyed, intact
+        if (n % 3 == 0) bytes.resize(bytes.size() / 2);
+        if (n++ % 3 == 1) std::fill(bytes.begin(), bytes.begin() + 64, 0x5a);
     };
     SimCaptureSource source(sim, QStringLiteral("Wren-HD"), options);
     LogCapture log;
@@ -200,11 +192,6 @@ TEST(CapturePipeline, TenThousandFramesReuseTheirBuffers) {
 #endif
 }
 
-TEST(CaptureSources, SimulatedFrameRateFollowsThePictureSize) {
-    EXPECT_EQ(SimCaptureSource::framesPerSecond({1280, 960}), 30);
-    EXPECT_EQ(SimCaptureSource::framesPerSecond({1600, 1200}), 15);
-}
-
 TEST(CaptureSources, VanishedSimulatedCameraNeitherOpensNorDelivers) {
     auto sim = std::make_shared<SimCamera>();
     SimCaptureSource source(sim, QStringLiteral("Orb"));
@@ -213,42 +200,18 @@ TEST(CaptureSources, VanishedSimulatedCameraNeitherOpensNorDelivers) {
     EXPECT_FALSE(source.start({320, 240}, [](FramePointer) {}));
 }
 
+// Truncated, corrupt and misfit buffers are covered at the V4L2 boundary; here the driver's padding.
 TEST(CaptureSources, MjpegCheckAcceptsPaddedFramesAndRefusesBrokenOnes) {
     DemoPageRenderer renderer(QStringLiteral("Orb"), {320, 240});
-    const auto page = renderer.render(1);
-    std::vector<uint8_t> bytes(page.begin(), page.end());
-    JpegDecoder decoder;
-    QString why;
-    EXPECT_TRUE(checkMjpegFrame(decoder, bytes, {320, 240}, &why));
+    const auto page = renderer.render(1); // a view into the renderer's buffer
+    const std::vector<uint8_t> bytes(page.begin(), page.end());
     auto padded = bytes;
     padded.resize(padded.size() + 100, 0);
+    JpegDecoder decoder;
+    QString why;
     EXPECT_TRUE(checkMjpegFrame(decoder, padded, {320, 240}, &why));
     EXPECT_EQ(mjpegFrameLength(padded), bytes.size());
-
-    EXPECT_FALSE(checkMjpegFrame(decoder, bytes, {640, 480}, &why));
-    EXPECT_TRUE(why.contains("expected 640x480"));
-    auto cut = bytes;
-    cut.resize(cut.size() - 10);
-    EXPECT_FALSE(checkMjpegFrame(decoder, cut, {320, 240}, &why));
-    EXPECT_TRUE(why.contains("truncated"));
-    EXPECT_FALSE(checkMjpegFrame(decoder, std::span<const uint8_t>(bytes.data(), 2), {320, 240}, &why));
-    std::vector<uint8_t> garbage(1000, 0xff);
-    EXPECT_FALSE(checkMjpegFrame(decoder, garbage, {320, 240}, &why));
-}
-
-TEST(CaptureSources, V4L2FormatChoicePrefersMjpegAndTheNearestSize) {
-    const QList<QSize> mjpeg{{640, 480}, {1280, 960}, {2592, 1944}};
-    const QList<QSize> yuyv{{640, 480}, {1280, 720}};
-    auto c = V4L2CaptureSource::chooseFormat(mjpeg, yuyv, {1280, 960});
-    ASSERT_TRUE(c);
-    EXPECT_EQ(c->fourcc, uint32_t(V4L2_PIX_FMT_MJPEG));
-    EXPECT_EQ(c->size, QSize(1280, 960));
-    c = V4L2CaptureSource::chooseFormat(mjpeg, yuyv, {1600, 1200});
-    EXPECT_EQ(c->size, QSize(1280, 960));
-    c = V4L2CaptureSource::chooseFormat({}, yuyv, {1280, 960});
-    EXPECT_EQ(c->fourcc, uint32_t(V4L2_PIX_FMT_YUYV));
-    EXPECT_EQ(c->size, QSize(1280, 720));
-    EXPECT_FALSE(V4L2CaptureSource::chooseFormat({}, {}, {640, 480}));
+    EXPECT_FALSE(checkMjpegFrame(decoder, std::vector<uint8_t>(1000, 0xff), {320, 240}, &why));
 }
 
 TEST(CaptureSources, V4L2LookupFindsNothingWithoutMatchingNodes) {
@@ -265,15 +228,9 @@ TEST(CaptureSources, V4L2LookupFindsNothingWithoutMatchingNodes) {
 }
 
 TEST(CaptureSources, V4L2StreamsFromARealNodeWhenThereIsOne) {
-    const QStringList nodes = QDir("/dev").entryList({"video*"}, QDir::System);
     QString usable;
-    for (const QString &n : nodes) {
-        V4L2CaptureSource probe("/dev/" + n);
-        if (probe.open()) {
-            usable = "/dev/" + n;
-            break;
-        }
-    }
+    for (const QString &n : QDir("/dev").entryList({"video*"}, QDir::System))
+        if (usable.isEmpty() && V4L2CaptureSource("/dev/" + n).open()) usable = "/dev/" + n;
     if (usable.isEmpty()) GTEST_SKIP() << "no capture node on this machine";
     V4L2CaptureSource source(usable);
     ASSERT_TRUE(source.open());

@@ -219,25 +219,6 @@ TEST(DCCamSettingController, WrongStoredTypeIsReplacedByTheDefaultWithALogLine) 
     StoreRig rig;
     SimBacked<DCCameraWrenHD> wren(QStringLiteral("Wren-HD"));
     rig.current = wren.camera;
-    rig.store("Wren-HD", {{"Contrast", "forty"}, {"Timer", QVariantList{1}}, {"Saturation", 70}});
-    LogCapture log;
-    auto store = rig.make();
-
-    store->resetCameraParameters();
-
-    EXPECT_EQ(store->contrast(), 32);
-    EXPECT_EQ(wren.control(0x07), 70);
-    EXPECT_EQ(store->timer(), 0);
-    EXPECT_TRUE(log.contains("Contrast is not a number"));
-    EXPECT_TRUE(log.contains("forty"));
-    EXPECT_TRUE(log.contains("Timer is not a number"));
-    EXPECT_EQ(rig.entry("Wren-HD").value("Contrast").toInt(), 32);
-}
-
-TEST(DCCamSettingController, MalformedEntriesAreLoggedWithTheirContentBeforeTheyAreReplaced) {
-    StoreRig rig;
-    SimBacked<DCCameraWrenHD> wren(QStringLiteral("Wren-HD"));
-    rig.current = wren.camera;
     QVariantMap devices;
     devices.insert("Wren-HD", "not an entry");
     devices.insert("Orb", QVariantMap{{"Timer", 5}});
@@ -252,9 +233,18 @@ TEST(DCCamSettingController, MalformedEntriesAreLoggedWithTheirContentBeforeThey
     EXPECT_EQ(rig.entry("Wren-HD").value("Contrast").toInt(), 32);
     EXPECT_EQ(rig.entry("Orb").value("Timer").toInt(), 5); // another model's entry is untouched
 
-    rig.store("Wren-HD", {{"Timer", QVariantList{1, 2}}, {"Contrast", 1e300}, {"Hue", -5}});
+    rig.store("Wren-HD", {{"Timer", QVariantList{1, 2}}, {"Contrast", "forty"}, {"Saturation", 70}});
     store->resetCameraParameters();
     EXPECT_TRUE(log.contains("Timer is not a number (QVariantList \"[1,2]\")"));
+    EXPECT_TRUE(log.contains("Contrast is not a number"));
+    EXPECT_TRUE(log.contains("forty"));
+    EXPECT_EQ(store->contrast(), 32);
+    EXPECT_EQ(store->timer(), 0);
+    EXPECT_EQ(wren.control(0x07), 70); // the good value beside them is applied
+    EXPECT_EQ(rig.entry("Wren-HD").value("Contrast").toInt(), 32);
+
+    rig.store("Wren-HD", {{"Contrast", 1e300}, {"Hue", -5}});
+    store->resetCameraParameters();
     EXPECT_TRUE(log.contains("Contrast is out of range"));
     EXPECT_EQ(store->contrast(), 32);
     EXPECT_EQ(store->hue(), -5);
