@@ -12,6 +12,9 @@
 
 // A picture with structure in every direction, so a turn or a flip shows in its pixels.
 QImage testPattern(int width, int height);
+// Mean absolute difference per channel, pixel by pixel (no format conversions: Qt runs large ones on
+// its thread pool); 1e9 when the sizes differ.
+double meanDifference(const QImage &a, const QImage &b);
 
 // An I420 rendering of `image` that lives as long as the object.
 struct I420Picture {
