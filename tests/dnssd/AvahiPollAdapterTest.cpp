@@ -27,8 +27,8 @@ struct SocketPair {
 
 struct WatchLog {
     const AvahiPoll *api = nullptr;
-    std::vector<int> events;   // what each callback was given
-    std::vector<int> reported; // what watch_get_events answered inside it
+    std::vector<int> events{};   // what each callback was given
+    std::vector<int> reported{}; // what watch_get_events answered inside it
     bool drain = true;
     bool freeInside = false;
     AvahiWatch *watch = nullptr;
@@ -66,14 +66,19 @@ void timeoutCallback(AvahiTimeout *t, void *userdata) {
     if (log->freeInside) log->api->timeout_free(t);
 }
 
+// Turns the event loop a few times: enough for anything already due to be delivered.
+void spin() {
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+}
+
 } // namespace
 
 TEST(AvahiPollAdapter, AReadWatchFiresWithInOnDataAndStopsWhenDisabled) {
     AvahiPollAdapter adapter;
     const AvahiPoll *api = adapter.poll();
     SocketPair pair;
-    WatchLog log;
-    log.api = api;
+    WatchLog log{.api = api};
     AvahiWatch *w = api->watch_new(api, pair.fd[0], AVAHI_WATCH_IN, watchCallback, &log);
     EXPECT_EQ(adapter.watchCount(), 1u);
     QCoreApplication::processEvents();
@@ -87,8 +92,7 @@ TEST(AvahiPollAdapter, AReadWatchFiresWithInOnDataAndStopsWhenDisabled) {
 
     api->watch_update(w, static_cast<AvahiWatchEvent>(0));
     ASSERT_EQ(::write(pair.fd[1], "y", 1), 1);
-    for (int i = 0; i < 5; ++i)
-        QCoreApplication::processEvents();
+    spin();
     EXPECT_EQ(log.events.size(), 1u);
 
     api->watch_update(w, AVAHI_WATCH_IN); // the byte written while disabled is still there
@@ -101,22 +105,16 @@ TEST(AvahiPollAdapter, WriteAndHangUpAreReportedAndAWatchMayFreeItselfInItsCallb
     AvahiPollAdapter adapter;
     const AvahiPoll *api = adapter.poll();
     SocketPair pair;
-    WatchLog writable;
-    writable.api = api;
-    writable.freeInside = true;
+    WatchLog writable{.api = api, .freeInside = true};
     writable.watch = api->watch_new(api, pair.fd[0], AVAHI_WATCH_OUT, watchCallback, &writable);
     ASSERT_TRUE(waitUntil([&] { return writable.events.size() == 1; }));
     EXPECT_EQ(writable.events[0], AVAHI_WATCH_OUT);
     EXPECT_EQ(writable.watch, nullptr);
     EXPECT_EQ(adapter.watchCount(), 0u);
-    for (int i = 0; i < 5; ++i)
-        QCoreApplication::processEvents();
+    spin();
     EXPECT_EQ(writable.events.size(), 1u); // freed: never again
 
-    WatchLog hangup;
-    hangup.api = api;
-    hangup.freeInside = true;
-    hangup.drain = false;
+    WatchLog hangup{.api = api, .drain = false, .freeInside = true};
     api->watch_new(api, pair.fd[0], AVAHI_WATCH_IN, watchCallback, &hangup);
     ::close(pair.fd[1]);
     pair.fd[1] = -1;
@@ -129,36 +127,28 @@ TEST(AvahiPollAdapter, TimeoutsFireOnceCanBeRearmedDisabledAndFreedInside) {
     const AvahiPoll *api = adapter.poll();
     struct timeval tv;
 
-    TimeoutLog once;
-    once.api = api;
+    TimeoutLog once{.api = api};
     AvahiTimeout *t = api->timeout_new(api, avahi_elapse_time(&tv, 0, 0), timeoutCallback, &once);
     ASSERT_TRUE(waitUntil([&] { return once.fired == 1; }));
-    for (int i = 0; i < 5; ++i)
-        QCoreApplication::processEvents();
+    spin();
     EXPECT_EQ(once.fired, 1); // not periodic
     api->timeout_update(t, avahi_elapse_time(&tv, 0, 0));
     ASSERT_TRUE(waitUntil([&] { return once.fired == 2; }));
     api->timeout_update(t, avahi_elapse_time(&tv, 0, 0));
     api->timeout_update(t, nullptr); // disabled before it was due
-    for (int i = 0; i < 5; ++i)
-        QCoreApplication::processEvents();
+    spin();
     EXPECT_EQ(once.fired, 2);
     api->timeout_free(t);
 
-    TimeoutLog past; // a time already passed fires at once
-    past.api = api;
-    past.freeInside = true;
+    TimeoutLog past{.api = api, .freeInside = true}; // a time already passed fires at once
     gettimeofday(&tv, nullptr);
     tv.tv_sec -= 10;
     api->timeout_new(api, &tv, timeoutCallback, &past);
     ASSERT_TRUE(waitUntil([&] { return past.fired == 1; }));
 
-    TimeoutLog never;
-    never.api = api;
+    TimeoutLog never{.api = api};
     AvahiTimeout *disabled = api->timeout_new(api, nullptr, timeoutCallback, &never);
-    TimeoutLog rearming; // re-arms itself from inside, 1 ms apart
-    rearming.api = api;
-    rearming.rearm = true;
+    TimeoutLog rearming{.api = api, .rearm = true}; // re-arms itself from inside, 1 ms apart
     AvahiTimeout *r = api->timeout_new(api, avahi_elapse_time(&tv, 0, 0), timeoutCallback, &rearming);
     ASSERT_TRUE(waitUntil([&] { return rearming.fired == 3; }));
     EXPECT_EQ(never.fired, 0);
@@ -182,8 +172,7 @@ TEST(AvahiPollAdapter, WhatAvahiLeftBehindIsReleasedWithTheAdapter) {
         api->timeout_new(api, avahi_elapse_time(&tv, 0, 0), timeoutCallback, &tlog);
     } // LeakSanitizer would report the watch and its notifiers otherwise
     ASSERT_EQ(::write(pair.fd[1], "x", 1), 1);
-    for (int i = 0; i < 5; ++i)
-        QCoreApplication::processEvents();
+    spin();
     EXPECT_TRUE(log.events.empty());
     EXPECT_EQ(tlog.fired, 0);
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <algorithm>
+#include <functional>
+
 #include <QList>
 #include <QString>
 #include <QThread>
@@ -9,8 +12,7 @@
 // Records every event a browser, resolver or publisher delivers, with the thread it came on.
 struct DnsSdRecorder : DnsSdBrowserDelegate, DnsSdResolverDelegate, DnsSdPublisherDelegate {
     struct Event {
-        QString
-            kind; // "found", "removed", "notSearched", "resolved", "notResolved", "published", "notPublished"
+        QString kind; // the delegate call without "did", as in "found" or "notResolved"
         DnsSdService service;
         bool moreComing = false;
         DnsSdResolution resolution;
@@ -51,11 +53,8 @@ struct DnsSdRecorder : DnsSdBrowserDelegate, DnsSdResolverDelegate, DnsSdPublish
         record({"notPublished", {}, false, {}, error, {}});
     }
 
-    int count(const QString &kind) const {
-        int n = 0;
-        for (const Event &e : events)
-            n += e.kind == kind;
-        return n;
+    qsizetype count(const QString &kind) const {
+        return std::count_if(events.begin(), events.end(), [&](const Event &e) { return e.kind == kind; });
     }
     // Names of the services currently found and not removed, for `type` (all types when empty).
     QStringList present(const QString &type = QString()) const {
