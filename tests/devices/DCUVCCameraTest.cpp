@@ -20,7 +20,7 @@ uint32_t le32(const SimCamera::ProbeCommit &b, size_t at) {
 }
 } // namespace
 
-TEST(DCUVCCameraIris, RefusedInAutomaticExposureWithNothingSent) {
+TEST(DCUVCCameraIris, RefusedInAutomaticExposureOrAFailedModeReadWithNothingSent) {
     for (const int32_t mode : {1, 2, 4}) {
         SCOPED_TRACE(mode);
         SimCameraFixture f;
@@ -34,9 +34,7 @@ TEST(DCUVCCameraIris, RefusedInAutomaticExposureWithNothingSent) {
         EXPECT_EQ(f.packets()[0][1], 0x81);
         EXPECT_EQ(f.sim->control(1, 0x09)->current, 16);
     }
-}
-
-TEST(DCUVCCameraIris, AFailedExposureModeReadCountsAsAutomatic) {
+    // A failed exposure-mode read counts as automatic.
     SimCameraFixture f;
     f.sim->setControl(1, 0x02, {1, 8, 1, 8, 2});
     f.sim->stall({UvcRequest::GET_CUR, 0x02, 1});
@@ -211,7 +209,7 @@ TEST(DCUVCCameraPrepare, IdentityAndCaptureIdentifier) {
     EXPECT_EQ(f.camera->captureDeviceLocationId(), QStringLiteral("0x10000000120003"));
 }
 
-TEST(DCUVCCameraPrepare, UnreadablePropertiesKeepTheFields) {
+TEST(DCUVCCameraPrepare, UnreadablePropertiesKeepTheFieldsAndASecondSetupKeepsTheInterface) {
     SimCameraFixture f(false);
     f.camera->setProductId(0x0208);
     f.sim->setPropertiesReadable(false);
@@ -220,10 +218,8 @@ TEST(DCUVCCameraPrepare, UnreadablePropertiesKeepTheFields) {
     EXPECT_EQ(f.camera->vendorId(), 0u);
     EXPECT_EQ(f.camera->captureDeviceLocationId(), QStringLiteral("0x000000208"));
     EXPECT_EQ(f.camera->brightness(), 0); // the controls still work
-}
 
-TEST(DCUVCCameraPrepare, SecondSetupKeepsTheInterface) {
-    SimCameraFixture f;
+    // A second set-up keeps the interface.
     const auto transport = f.camera->streamControlInterface();
     LogCapture log;
     EXPECT_TRUE(f.camera->setupVideoControlInterface());

@@ -39,32 +39,27 @@ Bytes le16(int v) {
 // current, minimum, maximum and default values.
 struct Signed16 {
     const char *name;
-    uint8_t selector;
     std::function<bool(DCUVCCamera &, int32_t)> set;
     std::function<int32_t(DCUVCCamera &)> cur, min, max, def;
+    uint8_t selector;
     int32_t curValue, minValue, maxValue, defValue;
 };
 
 std::vector<Case> signed16Cases() {
+    // clang-format off
+#define CONTROL(Name, n) #n, &DCUVCCamera::set##Name, &DCUVCCamera::n, &DCUVCCamera::n##Min, \
+                         &DCUVCCamera::n##Max, &DCUVCCamera::n##Def
     const std::vector<Signed16> controls = {
-        {"brightness", 0x02, &DCUVCCamera::setBrightness, &DCUVCCamera::brightness,
-         &DCUVCCamera::brightnessMin, &DCUVCCamera::brightnessMax, &DCUVCCamera::brightnessDef, 0, -64, 64,
-         0},
-        {"contrast", 0x03, &DCUVCCamera::setContrast, &DCUVCCamera::contrast, &DCUVCCamera::contrastMin,
-         &DCUVCCamera::contrastMax, &DCUVCCamera::contrastDef, 32, 0, 64, 32},
-        {"hue", 0x06, &DCUVCCamera::setHue, &DCUVCCamera::hue, &DCUVCCamera::hueMin, &DCUVCCamera::hueMax,
-         &DCUVCCamera::hueDef, 0, -40, 40, 0},
-        {"saturation", 0x07, &DCUVCCamera::setSaturation, &DCUVCCamera::saturation,
-         &DCUVCCamera::saturationMin, &DCUVCCamera::saturationMax, &DCUVCCamera::saturationDef, 64, 0, 128,
-         64},
-        {"sharpness", 0x08, &DCUVCCamera::setSharpness, &DCUVCCamera::sharpness, &DCUVCCamera::sharpnessMin,
-         &DCUVCCamera::sharpnessMax, &DCUVCCamera::sharpnessDef, 3, 0, 7, 3},
-        {"gamma", 0x09, &DCUVCCamera::setGamma, &DCUVCCamera::gamma, &DCUVCCamera::gammaMin,
-         &DCUVCCamera::gammaMax, &DCUVCCamera::gammaDef, 100, 72, 500, 100},
-        {"whiteBalance", 0x0A, &DCUVCCamera::setWhiteBalance, &DCUVCCamera::whiteBalance,
-         &DCUVCCamera::whiteBalanceMin, &DCUVCCamera::whiteBalanceMax, &DCUVCCamera::whiteBalanceDef, 4600,
-         2800, 6500, 4600},
+        {CONTROL(Brightness, brightness), 0x02, 0, -64, 64, 0},
+        {CONTROL(Contrast, contrast), 0x03, 32, 0, 64, 32},
+        {CONTROL(Hue, hue), 0x06, 0, -40, 40, 0},
+        {CONTROL(Saturation, saturation), 0x07, 64, 0, 128, 64},
+        {CONTROL(Sharpness, sharpness), 0x08, 3, 0, 7, 3},
+        {CONTROL(Gamma, gamma), 0x09, 100, 72, 500, 100},
+        {CONTROL(WhiteBalance, whiteBalance), 0x0A, 4600, 2800, 6500, 4600},
     };
+    // clang-format on
+#undef CONTROL
     std::vector<Case> cases;
     for (const auto &c : controls) {
         const std::string n = c.name;
@@ -81,85 +76,38 @@ std::vector<Case> signed16Cases() {
     return cases;
 }
 
+// One camera operation as a table cell: a setter's bool or a getter's value.
+#define OP(call) [](DCUVCCamera &c) { return int64_t{c.call}; }
+
 std::vector<Case> otherCases() {
+    const auto manualIris = [](DCUVCCamera &c) {
+        c.setAutoExposure(false);
+        return int64_t{c.setIris(200)};
+    };
     return {
-        {"setAutoWhiteBalance NO",
-         [](DCUVCCamera &c) { return int64_t{c.setAutoWhiteBalance(false)}; },
-         1,
-         {{set(0x0B, 3, 1), {0x00}}}},
-        {"setAutoWhiteBalance YES",
-         [](DCUVCCamera &c) { return int64_t{c.setAutoWhiteBalance(true)}; },
-         1,
-         {{set(0x0B, 3, 1), {0x01}}}},
-        {"autoWhiteBalance",
-         [](DCUVCCamera &c) { return int64_t{c.autoWhiteBalance()}; },
-         1,
-         {{get(0x81, 0x0B, 3, 1), {0x01}}}},
-        {"setFrequency 2",
-         [](DCUVCCamera &c) { return int64_t{c.setFrequency(2)}; },
-         1,
-         {{set(0x05, 3, 1), {0x02}}}},
-        {"frequency",
-         [](DCUVCCamera &c) { return int64_t{c.frequency()}; },
-         1,
-         {{get(0x81, 0x05, 3, 1), {0x01}}}},
-        {"setAutoExposure YES",
-         [](DCUVCCamera &c) { return int64_t{c.setAutoExposure(true)}; },
-         1,
-         {{set(0x02, 1, 1), {0x02}}}},
-        {"setAutoExposure NO",
-         [](DCUVCCamera &c) { return int64_t{c.setAutoExposure(false)}; },
-         1,
-         {{set(0x02, 1, 1), {0x08}}}},
-        {"autoExposure",
-         [](DCUVCCamera &c) { return int64_t{c.autoExposure()}; },
-         1,
-         {{get(0x81, 0x02, 1, 1), {0x02}}}},
+        {"setAutoWhiteBalance NO", OP(setAutoWhiteBalance(false)), 1, {{set(0x0B, 3, 1), {0x00}}}},
+        {"setAutoWhiteBalance YES", OP(setAutoWhiteBalance(true)), 1, {{set(0x0B, 3, 1), {0x01}}}},
+        {"autoWhiteBalance", OP(autoWhiteBalance()), 1, {{get(0x81, 0x0B, 3, 1), {0x01}}}},
+        {"setFrequency 2", OP(setFrequency(2)), 1, {{set(0x05, 3, 1), {0x02}}}},
+        {"frequency", OP(frequency()), 1, {{get(0x81, 0x05, 3, 1), {0x01}}}},
+        {"setAutoExposure YES", OP(setAutoExposure(true)), 1, {{set(0x02, 1, 1), {0x02}}}},
+        {"setAutoExposure NO", OP(setAutoExposure(false)), 1, {{set(0x02, 1, 1), {0x08}}}},
+        {"autoExposure", OP(autoExposure()), 1, {{get(0x81, 0x02, 1, 1), {0x02}}}},
         {"setIris in manual exposure",
-         [](DCUVCCamera &c) {
-             c.setAutoExposure(false);
-             return int64_t{c.setIris(200)};
-         },
+         manualIris,
          1,
          {{set(0x02, 1, 1), {0x08}}, {get(0x81, 0x02, 1, 1), {0x08}}, {set(0x09, 1, 2), {0xC8, 0x00}}}},
-        {"iris", [](DCUVCCamera &c) { return int64_t{c.iris()}; }, 16, {{get(0x81, 0x09, 1, 2), le16(16)}}},
-        {"irisMin",
-         [](DCUVCCamera &c) { return int64_t{c.irisMin()}; },
-         0,
-         {{get(0x82, 0x09, 1, 2), le16(0)}}},
-        {"irisMax",
-         [](DCUVCCamera &c) { return int64_t{c.irisMax()}; },
-         255,
-         {{get(0x83, 0x09, 1, 2), le16(255)}}},
-        {"setFocus 0x0123",
-         [](DCUVCCamera &c) { return int64_t{c.setFocus(0x0123)}; },
-         1,
-         {{set(0x06, 1, 2), {0x23, 0x01}}}},
-        {"focus", [](DCUVCCamera &c) { return int64_t{c.focus()}; }, 68, {{get(0x81, 0x06, 1, 2), le16(68)}}},
-        {"focusMin",
-         [](DCUVCCamera &c) { return int64_t{c.focusMin()}; },
-         0,
-         {{get(0x82, 0x06, 1, 2), le16(0)}}},
-        {"focusMax",
-         [](DCUVCCamera &c) { return int64_t{c.focusMax()}; },
-         1023,
-         {{get(0x83, 0x06, 1, 2), le16(1023)}}},
-        {"focusDef",
-         [](DCUVCCamera &c) { return int64_t{c.focusDef()}; },
-         68,
-         {{get(0x87, 0x06, 1, 2), le16(68)}}},
-        {"setAutoFocus YES",
-         [](DCUVCCamera &c) { return int64_t{c.setAutoFocus(true)}; },
-         1,
-         {{set(0x08, 1, 2), {0x01, 0x00}}}},
-        {"setAutoFocus NO",
-         [](DCUVCCamera &c) { return int64_t{c.setAutoFocus(false)}; },
-         1,
-         {{set(0x08, 1, 2), {0x00, 0x00}}}},
-        {"autoFocus",
-         [](DCUVCCamera &c) { return int64_t{c.autoFocus()}; },
-         1,
-         {{get(0x81, 0x08, 1, 2), {0x01, 0x00}}}},
+        {"iris", OP(iris()), 16, {{get(0x81, 0x09, 1, 2), le16(16)}}},
+        {"irisMin", OP(irisMin()), 0, {{get(0x82, 0x09, 1, 2), le16(0)}}},
+        {"irisMax", OP(irisMax()), 255, {{get(0x83, 0x09, 1, 2), le16(255)}}},
+        {"setFocus 0x0123", OP(setFocus(0x0123)), 1, {{set(0x06, 1, 2), {0x23, 0x01}}}},
+        {"focus", OP(focus()), 68, {{get(0x81, 0x06, 1, 2), le16(68)}}},
+        {"focusMin", OP(focusMin()), 0, {{get(0x82, 0x06, 1, 2), le16(0)}}},
+        {"focusMax", OP(focusMax()), 1023, {{get(0x83, 0x06, 1, 2), le16(1023)}}},
+        {"focusDef", OP(focusDef()), 68, {{get(0x87, 0x06, 1, 2), le16(68)}}},
+        {"setAutoFocus YES", OP(setAutoFocus(true)), 1, {{set(0x08, 1, 2), {0x01, 0x00}}}},
+        {"setAutoFocus NO", OP(setAutoFocus(false)), 1, {{set(0x08, 1, 2), {0x00, 0x00}}}},
+        {"autoFocus", OP(autoFocus()), 1, {{get(0x81, 0x08, 1, 2), {0x01, 0x00}}}},
     };
 }
 
