@@ -51,19 +51,14 @@ TEST(DCZoomAreaModel, RatioCentresTheAreaAndNamesIt) {
     EXPECT_EQ(model.zoomedArea(), QRectF(0, 0, 200, 150));
     model.setRatio(-3.0f);
     EXPECT_EQ(model.ratio(), 1.0f);
-}
 
-TEST(DCZoomAreaModel, FocusingLabelAndBack) {
-    DCZoomAreaModel model(QRectF(0, 0, 200, 150));
     model.setRatio(3.0f);
     model.setShouldHideZoomedArea(true);
     EXPECT_EQ(model.labelText(), QStringLiteral("1x Focusing"));
     model.setShouldHideZoomedArea(false);
     EXPECT_EQ(model.labelText(), QStringLiteral("3x"));
-}
 
-TEST(DCZoomAreaModel, ResizedThumbnailKeepsTheAreaInProportion) {
-    DCZoomAreaModel model(QRectF(0, 0, 200, 150));
+    // A resized thumbnail keeps the area in proportion.
     model.setRatio(2.0f);
     model.setBounds(QRectF(0, 0, 400, 300));
     EXPECT_EQ(model.zoomedArea(), QRectF(100, 75, 200, 150));

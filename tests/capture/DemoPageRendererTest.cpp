@@ -44,7 +44,7 @@ TEST(DemoPageRenderer, CameraLikeJpegOfTheAskedSize) {
     }
 }
 
-TEST(DemoPageRenderer, CounterChangesFromFrameToFrame) {
+TEST(DemoPageRenderer, CounterChangesFromFrameToFrameAndModelNamesDrawDifferentPages) {
     const QSize size(800, 600);
     DemoPageRenderer page(QStringLiteral("Orb"), size);
     const QImage first = decode(page.renderJpeg(1), size);
@@ -60,15 +60,9 @@ TEST(DemoPageRenderer, CounterChangesFromFrameToFrame) {
     for (int x = counter.left(); x <= counter.right(); ++x)
         if (qGray(first.pixel(x, counter.center().y())) > 180) ++bright;
     EXPECT_GT(bright, 10);
-}
 
-TEST(DemoPageRenderer, ModelNamesDrawDifferentPages) {
-    const QSize size(640, 480);
-    DemoPageRenderer orb(QStringLiteral("Orb"), size);
-    DemoPageRenderer kite(QStringLiteral("Kite-1 HD"), size);
-    EXPECT_GT(differingPixels(decode(orb.renderJpeg(5), size), decode(kite.renderJpeg(5), size),
-                              QRect(0, 0, 640, 120)),
-              50);
+    DemoPageRenderer kite(QStringLiteral("Kite-1 HD"), size); // another model draws another page
+    EXPECT_GT(differingPixels(first, decode(kite.renderJpeg(1), size), QRect(0, 0, size.width(), 120)), 50);
 }
 
 TEST(DemoPageRenderer, UnusableSizeGivesNoPicture) {
