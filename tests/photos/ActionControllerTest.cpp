@@ -97,7 +97,7 @@ protected:
 
     QString defaultsPath() const { return home_.filePath(QStringLiteral("defaults.json")); }
 
-    std::unique_ptr<DCActionController> controller(bool withFrame = true) {
+    std::unique_ptr<DCActionController> controller(bool withFrame = true, bool realTimer = false) {
         defaults_->setObject(library_.path(), DCDefaults::PhotoLibraryLocation);
         defaults_->setBool(true, DCDefaults::SnapshotSoundEffectSwitch);
         defaults_->setBool(true, DCDefaults::FocusSoundEffectSwitch);
@@ -109,7 +109,7 @@ protected:
         };
         deps.currentCamera = [this] { return camera_; };
         deps.sounds = sounds_;
-        deps.countdownTimer = false;
+        deps.countdownTimer = realTimer;
         auto c = std::make_unique<DCActionController>(deps);
         if (withFrame) c->setCurrentImage(testFrame({320, 240}));
         return c;
@@ -303,13 +303,7 @@ TEST_F(ActionControllerTest, CountdownTicksAnnouncesAndTakesOnePicture) {
 }
 
 TEST_F(ActionControllerTest, RealCountdownTimerTakesThePictureAfterThreeSeconds) {
-    defaults_->setObject(library_.path(), DCDefaults::PhotoLibraryLocation);
-    DCActionController::Dependencies deps;
-    deps.defaults = defaults_.get();
-    deps.currentCamera = [this] { return camera_; };
-    deps.sounds = sounds_;
-    DCActionController c(deps);
-    c.setCurrentImage(testFrame({64, 48}));
+    auto c = controller(true, true);
     NotificationLog log({DCNote::DCFileDidCreateNotification, DCNote::DCCaptureWillUpdateTimerNotification});
     post(DCNote::DCDeviceCacheWillUpdateTimerNotification, {{DCKey::DevTimerValue, 3}});
     post(DCNote::DCNotificationSnapshot);
