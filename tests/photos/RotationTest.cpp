@@ -89,24 +89,23 @@ TEST_F(RotationTest, FourLosslessRightTurnsGiveBackTheSamePixels) {
     EXPECT_EQ(files(), QStringList{QStringLiteral("p.jpg")});
 }
 
+// 640 x 480 is turned four times above; 1001 x 701 has partial MCU blocks on both edges.
 TEST_F(RotationTest, RightThenLeftKeepsSizeAndMetadata) {
-    for (const QSize size : {QSize(640, 480), QSize(1001, 701)}) { // 1001 x 701 has partial MCU blocks
-        SCOPED_TRACE(size.width());
-        const QString file = path(QStringLiteral("%1.jpg").arg(size.width()));
-        ASSERT_TRUE(writeTestPhoto(file, size.width(), size.height()));
-        const QJsonObject before = metadata(file);
-        const QImage original = decodeFile(file);
+    const QSize size(1001, 701);
+    const QString file = path(QStringLiteral("p.jpg"));
+    ASSERT_TRUE(writeTestPhoto(file, size.width(), size.height()));
+    const QJsonObject before = metadata(file);
+    const QImage original = decodeFile(file);
 
-        ASSERT_TRUE(PhotoRotator::rotateImageAtPath(file, -90));
-        const QImage turned = decodeFile(file);
-        EXPECT_EQ(turned.size(), size.transposed());
-        EXPECT_LT(meanDifference(turned, ImageUtilities::rotateByAngle(original, -90)), 6.0);
-        EXPECT_EQ(metadata(file)[QStringLiteral("ExifIFD:ExifImageHeight")].toInt(), size.width());
+    ASSERT_TRUE(PhotoRotator::rotateImageAtPath(file, -90));
+    const QImage turned = decodeFile(file);
+    EXPECT_EQ(turned.size(), size.transposed());
+    EXPECT_LT(meanDifference(turned, ImageUtilities::rotateByAngle(original, -90)), 6.0);
+    EXPECT_EQ(metadata(file)[QStringLiteral("ExifIFD:ExifImageHeight")].toInt(), size.width());
 
-        ASSERT_TRUE(PhotoRotator::rotateImageAtPath(file, 90));
-        EXPECT_EQ(metadata(file), before);
-        EXPECT_LT(meanDifference(decodeFile(file), original), 6.0);
-    }
+    ASSERT_TRUE(PhotoRotator::rotateImageAtPath(file, 90));
+    EXPECT_EQ(metadata(file), before);
+    EXPECT_LT(meanDifference(decodeFile(file), original), 6.0);
 }
 
 TEST_F(RotationTest, OtherAnglesFollowTheDrawnGeometry) {
