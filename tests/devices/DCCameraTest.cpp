@@ -29,7 +29,7 @@ QSizeF MissingDefault::defaultResolution() {
 }
 } // namespace
 
-TEST(DCCameraResolutions, ClassOperationsWithoutAnInstance) {
+TEST(DCCameraResolutions, ClassOperationsWithoutAnInstanceAndInstancesAnswerForTheirClass) {
     EXPECT_TRUE(DCCamera::supportedResolutions().isEmpty());
     EXPECT_EQ(DCCamera::resolutionAtIndex(0), QSizeF(0, 0));
     EXPECT_EQ(DCCamera::indexOfResolution({640, 480}), DCCamera::kNotAvailable);
@@ -43,15 +43,12 @@ TEST(DCCameraResolutions, ClassOperationsWithoutAnInstance) {
     EXPECT_EQ(SixSizes::indexOfResolution({321, 240}), DCCamera::kNotAvailable);
     EXPECT_EQ(SixSizes::indexOfDefaultResolution(), 2);
     EXPECT_EQ(MissingDefault::indexOfDefaultResolution(), DCCamera::kNotAvailable);
-}
-
-TEST(DCCameraResolutions, OutOfRangeIndexesGiveTheFirstSize) {
+    // Out-of-range indexes give the first size.
     for (const int32_t index : {-1, 6, 7, 1000, INT32_MIN, INT32_MAX})
         EXPECT_EQ(SixSizes::resolutionAtIndex(index), QSizeF(1600, 1200)) << index;
     EXPECT_EQ(DCUVCCamera::resolutionAtIndex(1), QSizeF(640, 480));
-}
 
-TEST(DCCameraResolutions, InstancesAnswerForTheirOwnClass) {
+    // Instances answer for their own class.
     const DCCameraPtr camera = std::make_shared<SixSizes>();
     EXPECT_EQ(camera->classSupportedResolutions().size(), 6);
     EXPECT_EQ(camera->classResolutionAtIndex(1), QSizeF(1280, 1024));
@@ -72,12 +69,11 @@ TEST(DCCameraResolutions, SizeStringsRoundTripAndRejectGarbage) {
 TEST(DCNetCamera, NamedByItsServicesElseUnknown) {
     const auto camera = DCNetCamera::camera();
     EXPECT_EQ(camera->model(), QStringLiteral("Unknown"));
-    DnsSdService stream;
+    DnsSdService stream, device;
     stream.name = QStringLiteral("Room 12");
     stream.type = QStringLiteral("_mjpegStreamer._tcp.");
     camera->setStreamNetService(stream);
     EXPECT_EQ(camera->model(), QStringLiteral("Room 12"));
-    DnsSdService device;
     device.name = QStringLiteral("Room 12 desk");
     device.type = QStringLiteral("_korDevPub._udp.");
     camera->setDeviceNetService(device);
@@ -95,13 +91,4 @@ TEST(DCNetCamera, OffersOnlyThePictureSideFunctions) {
     EXPECT_EQ(c->whiteBalanceMin(), DCCamera::kNotAvailable);
     EXPECT_FALSE(c->setFocus(1));
     EXPECT_TRUE(c->autoExposure());
-}
-
-TEST(DCCamera, TravelsInAQVariant) {
-    const DCCameraPtr camera = DCUVCCamera::camera();
-    const QVariantMap info{{QStringLiteral("original_camera"), QVariant::fromValue(camera)}};
-    EXPECT_EQ(info.value(QStringLiteral("original_camera")).value<DCCameraPtr>(), camera);
-    EXPECT_EQ(camera->capabilities(), 0x0Fu);
-    camera->setActive(true);
-    EXPECT_TRUE(camera->active());
 }

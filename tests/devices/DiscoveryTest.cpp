@@ -31,6 +31,10 @@ std::shared_ptr<DCUVCCamera> usbAt(DCCamerasController &controller, uint32_t loc
     return nullptr;
 }
 
+template <class Camera> bool isA(const DCCameraPtr &camera) {
+    return bool(std::dynamic_pointer_cast<Camera>(camera));
+}
+
 } // namespace
 
 TEST(Discovery, StartingPostsTheFirstChangeFromNoneToNoneOnTheCallingThread) {
@@ -139,11 +143,8 @@ TEST(Discovery, TheProductTableNamesEachModelAndIgnoresTheGaps) {
         const char *line;
         bool (*is)(const DCCameraPtr &);
     };
-    auto orb = [](const DCCameraPtr &c) { return bool(std::dynamic_pointer_cast<DCCameraOrb>(c)); };
-    auto wren = [](const DCCameraPtr &c) { return bool(std::dynamic_pointer_cast<DCCameraWren>(c)); };
-    auto wrenHD = [](const DCCameraPtr &c) { return bool(std::dynamic_pointer_cast<DCCameraWrenHD>(c)); };
-    auto kite = [](const DCCameraPtr &c) { return bool(std::dynamic_pointer_cast<DCCameraKite_1>(c)); };
-    auto orbR = [](const DCCameraPtr &c) { return bool(std::dynamic_pointer_cast<DCCameraOrb_R>(c)); };
+    const auto orb = isA<DCCameraOrb>, wren = isA<DCCameraWren>, wrenHD = isA<DCCameraWrenHD>;
+    const auto kite = isA<DCCameraKite_1>, orbR = isA<DCCameraOrb_R>;
     const Case cases[] = {
         {516, "Found Orb", orb},        {517, "Found Wren", wren},      {518, "Found Wren-HD", wrenHD},
         {528, "Found Wren-HD", wrenHD}, {534, "Found Wren-HD", wrenHD}, {519, "Found Kite-1", kite},

@@ -82,12 +82,10 @@ TEST(KorvaModels, ManualFocusIsAddedWhenTheFocusRangeIsReadable) {
 TEST(KorvaModels, ExposureStepsBecomeTheModelsIrisValues) {
     expectExposureSteps<DCCameraOrb>(QStringLiteral("Orb"), 5, {9, 7, 5, 4, 3});
     expectExposureSteps<DCCameraOrb_R>(QStringLiteral("Orb-R"), 5, {15, 12, 10, 6, 3});
-    expectExposureSteps<DCCameraWren>(QStringLiteral("Wren"), 15,
-                                      {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15});
-    expectExposureSteps<DCCameraWrenHD>(QStringLiteral("Wren-HD"), 15,
-                                        {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15});
-    expectExposureSteps<DCCameraKite_1>(QStringLiteral("Kite-1 HD"), 15,
-                                        {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15});
+    const std::vector<uint8_t> sameAsStep{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+    expectExposureSteps<DCCameraWren>(QStringLiteral("Wren"), 15, sameAsStep);
+    expectExposureSteps<DCCameraWrenHD>(QStringLiteral("Wren-HD"), 15, sameAsStep);
+    expectExposureSteps<DCCameraKite_1>(QStringLiteral("Kite-1 HD"), 15, sameAsStep);
 }
 
 TEST(KorvaModels, ExposureTablesAndTheirInverse) {

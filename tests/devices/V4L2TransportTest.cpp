@@ -55,16 +55,14 @@ TEST(V4L2ControlMap, EveryTableRowHasItsControl) {
 
 TEST(V4L2ControlMap, ValueEncodingsFollowTheRequestSize) {
     const V4L2ControlMap::Mapping plain{V4L2_CID_BRIGHTNESS, Encoding::Plain};
-    uint8_t two[2];
-    V4L2ControlMap::encode(plain, -2, two);
-    EXPECT_EQ(two[0], 0xFE);
-    EXPECT_EQ(two[1], 0xFF);
-    V4L2ControlMap::encode(plain, 6500, two);
-    EXPECT_EQ(two[0], 0x64);
-    EXPECT_EQ(two[1], 0x19);
-    uint8_t one[1];
-    V4L2ControlMap::encode(plain, 2, one);
-    EXPECT_EQ(one[0], 2);
+    const auto encoded = [&](int32_t value, size_t size) {
+        std::vector<uint8_t> out(size);
+        V4L2ControlMap::encode(plain, value, out);
+        return out;
+    };
+    EXPECT_EQ(encoded(-2, 2), (std::vector<uint8_t>{0xFE, 0xFF}));
+    EXPECT_EQ(encoded(6500, 2), (std::vector<uint8_t>{0x64, 0x19}));
+    EXPECT_EQ(encoded(2, 1), std::vector<uint8_t>{2});
 
     const uint8_t minusTwo[] = {0xFE, 0xFF};
     EXPECT_EQ(V4L2ControlMap::decode(plain, minusTwo, true), -2);
