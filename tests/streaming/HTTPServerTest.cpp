@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ServerTestClient.h"
+#include "StreamTestSupport.h"
 #include "core/DCNotificationCenter.h"
 #include "core/DCVocabulary.h"
 #include "core/UserDefaults.h"
@@ -14,12 +14,6 @@
 #include "support/TestSupport.h"
 
 namespace {
-
-HTTPServer::Configuration anyPort() {
-    HTTPServer::Configuration configuration;
-    configuration.port = 0;
-    return configuration;
-}
 
 // Everything the server announces or calls, in order, from whichever thread.
 class EventRecorder {
@@ -58,7 +52,7 @@ private:
 } // namespace
 
 TEST(HTTPServerLifecycle, StartAndStopRunTheirSequencesInOrder) {
-    HTTPServer server(anyPort());
+    HTTPServer server({.port = 0});
     EventRecorder recorder(server);
     server.start();
     ASSERT_EQ(server.state(), HTTPServer::Running);
@@ -79,43 +73,33 @@ TEST(HTTPServerLifecycle, StartAndStopRunTheirSequencesInOrder) {
     server.stop();
 }
 
-TEST(HTTPServerLifecycle, StartingTwiceKeepsTheRunningServer) {
-    HTTPServer server(anyPort());
+TEST(HTTPServerLifecycle, NeedlessCallsChangeNothing) {
+    HTTPServer server({.port = 0});
+    EventRecorder recorder(server);
+    server.stop(); // never started
+    server.setState(HTTPServer::Idle);
+    EXPECT_EQ(server.state(), HTTPServer::Idle);
+    EXPECT_TRUE(recorder.take().empty());
+    server.setState(HTTPServer::Stopping);
+    server.setState(HTTPServer::Stopping);
+    EXPECT_EQ(recorder.take(), std::vector<std::string>{"state 3"});
+    server.setState(HTTPServer::Idle);
+
     server.start();
     const auto port = server.port();
-    server.start();
+    server.start(); // keeps the running server
     EXPECT_EQ(server.state(), HTTPServer::Running);
     EXPECT_EQ(server.port(), port);
     EXPECT_TRUE(ServerTestClient(port).connected());
     server.stop();
 }
 
-TEST(HTTPServerLifecycle, StoppingAServerThatNeverStartedDoesNothing) {
-    HTTPServer server(anyPort());
-    EventRecorder recorder(server);
-    server.stop();
-    EXPECT_EQ(server.state(), HTTPServer::Idle);
-    EXPECT_TRUE(recorder.take().empty());
-}
-
-TEST(HTTPServerLifecycle, SetStatePostsOnlyRealChanges) {
-    HTTPServer server(anyPort());
-    EventRecorder recorder(server);
-    server.setState(HTTPServer::Idle);
-    EXPECT_TRUE(recorder.take().empty());
-    server.setState(HTTPServer::Stopping);
-    server.setState(HTTPServer::Stopping);
-    EXPECT_EQ(recorder.take(), std::vector<std::string>{"state 3"});
-}
-
 TEST(HTTPServerLifecycle, APortInUseIsReportedAndLeavesTheServerIdle) {
-    HTTPServer first(anyPort());
+    HTTPServer first({.port = 0});
     first.start();
     ASSERT_EQ(first.state(), HTTPServer::Running);
 
-    HTTPServer::Configuration taken;
-    taken.port = first.port();
-    HTTPServer second(taken);
+    HTTPServer second({.port = first.port()});
     LogCapture log;
     second.start();
     EXPECT_EQ(second.state(), HTTPServer::Idle);
@@ -125,15 +109,13 @@ TEST(HTTPServerLifecycle, APortInUseIsReportedAndLeavesTheServerIdle) {
     EXPECT_TRUE(log.contains(QStringLiteral("HTTPServer error: ")));
     EXPECT_EQ(second.address(), QStringLiteral("N/A"));
     // The first server is untouched.
-    ServerTestClient client(first.port());
-    ASSERT_TRUE(client.send(getRequest("/")));
-    EXPECT_TRUE(client.readUntilContains("200 OK"));
+    EXPECT_TRUE(servesThePage(first.port()));
     second.stop();
     first.stop();
 }
 
 TEST(HTTPServerLifecycle, ServesIPv6AsWellAsIPv4) {
-    HTTPServer server(anyPort());
+    HTTPServer server({.port = 0});
     server.start();
     ServerTestClient v6(server.port(), "::1");
     if (!v6.connected()) {
@@ -154,7 +136,7 @@ TEST(HTTPServerLifecycle, SharedServerIsOneAndTakesItsPortFromTheHiddenDefault) 
 }
 
 TEST(HTTPServerAddress, IsNotAvailableUnlessRunning) {
-    HTTPServer server(anyPort());
+    HTTPServer server({.port = 0});
     EXPECT_EQ(server.address(), QStringLiteral("N/A"));
     server.start();
     const QString running = server.address();

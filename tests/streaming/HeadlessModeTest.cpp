@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "HeadlessRun.h"
-#include "ServerTestClient.h"
+#include "StreamTestSupport.h"
 
 using namespace std::chrono_literals;
 
@@ -51,14 +51,7 @@ TEST_P(HeadlessStop, ASignalStopsTheServerWithClientsConnectedAndExitsZero) {
     EXPECT_TRUE(idle.readUntilClosed(5s));
     EXPECT_TRUE(run.logFile().contains(QStringLiteral("Headless mode stops on signal %1").arg(GetParam())));
 
-    // The port is free again.
-    boost::asio::io_context ioc;
-    boost::system::error_code error;
-    boost::asio::ip::tcp::acceptor again(ioc);
-    again.open(boost::asio::ip::tcp::v4());
-    again.set_option(boost::asio::socket_base::reuse_address(true));
-    again.bind({boost::asio::ip::tcp::v4(), static_cast<unsigned short>(run.port())}, error);
-    EXPECT_FALSE(error) << error.message();
+    EXPECT_FALSE(ServerTestClient(run.port()).connected()) << "the port is still taken";
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, HeadlessStop, ::testing::Values(SIGTERM, SIGINT),

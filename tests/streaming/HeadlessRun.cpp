@@ -6,19 +6,23 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 
-#include <boost/asio/ip/tcp.hpp>
+#include "StreamTestSupport.h"
 
 HeadlessRun::HeadlessRun() {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     const QString home = home_.path();
-    for (const char *folder : {"config", "data", "cache", "runtime"})
-        QDir(home).mkpath(QString::fromLatin1(folder));
     env.insert(QStringLiteral("HOME"), home);
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
-    env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
-    env.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/cache"));
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home + QStringLiteral("/runtime"));
+    for (const char *folder : {"config", "data", "cache", "runtime"}) {
+        QDir(home).mkpath(QString::fromLatin1(folder));
+        env.insert(
+            QStringLiteral("XDG_%1_%2")
+                .arg(QString::fromLatin1(folder).toUpper(), QLatin1String(folder[0] == 'r' ? "DIR" : "HOME")),
+            home + QLatin1Char('/') + QLatin1String(folder));
+    }
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     process_.setProcessEnvironment(env);
 }
 
@@ -29,10 +33,10 @@ HeadlessRun::~HeadlessRun() {
     }
 }
 
-int HeadlessRun::freePort() {
-    boost::asio::io_context ioc;
-    boost::asio::ip::tcp::acceptor probe(ioc, boost::asio::ip::tcp::endpoint(boost::asio::ip::tcp::v4(), 0));
-    return probe.local_endpoint().port();
+void HeadlessRun::setEnvironment(const QString &name, const QString &value) {
+    QProcessEnvironment env = process_.processEnvironment();
+    env.insert(name, value);
+    process_.setProcessEnvironment(env);
 }
 
 bool HeadlessRun::start(const QStringList &extra, std::chrono::milliseconds limit) {
@@ -66,7 +70,7 @@ void HeadlessRun::collect() {
 }
 
 QString HeadlessRun::failure() const {
-    return QStringLiteral("stdout: %1\nstderr: %2").arg(output_, errors_);
+    return QStringLiteral("stdout: %1\nstderr: %2\nlog: %3").arg(output_, errors_, logFile().right(4000));
 }
 
 QString HeadlessRun::logFile() const {
@@ -76,4 +80,8 @@ QString HeadlessRun::logFile() const {
 
 QString HeadlessRun::url(const QString &path) const {
     return QStringLiteral("http://127.0.0.1:%1%2").arg(port_).arg(path);
+}
+
+std::string HeadlessRun::printedStreamUrl() const {
+    return QRegularExpression(QStringLiteral("http://\\S+/stream")).match(output_).captured().toStdString();
 }

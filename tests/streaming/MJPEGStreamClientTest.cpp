@@ -9,11 +9,9 @@
 
 #include <sys/socket.h>
 
-#include <boost/asio/ip/tcp.hpp>
-
 #include <gtest/gtest.h>
 
-#include "MJPEGStreamTestSupport.h"
+#include "StreamTestSupport.h"
 #include "support/TestSupport.h"
 
 using namespace std::chrono_literals;
@@ -22,12 +20,17 @@ using tcp = asio::ip::tcp;
 
 namespace {
 
-// Records everything a client reports, from its stream thread.
-struct Recorder {
-    mutable std::mutex mutex;
+// What a client reported: its parts, the sizes of its decoded pictures, and how its stream ended.
+struct Report {
     std::vector<Bytes> parts;
     std::vector<std::pair<int, int>> sizes;
     std::vector<std::string> ends;
+    std::string endError() const { return ends.empty() ? "(running)" : ends.front(); }
+};
+
+// Records a client's reports, from its stream thread.
+struct Recorder : Report {
+    mutable std::mutex mutex;
 
     void attach(MJPEGStreamClient &client, DecodedPicture::Format format = DecodedPicture::Format::YUV) {
         client.setPartHandler([this](const MJPEGStreamClient::Part &part) {
@@ -49,20 +52,23 @@ struct Recorder {
         std::lock_guard lock(mutex);
         return !ends.empty();
     }
-    std::string endError() const {
-        std::lock_guard lock(mutex);
-        return ends.empty() ? "(running)" : ends.front();
-    }
 };
 
-// Plays `client` against `url` until the stream ends by itself.
-void playToEnd(MJPEGStreamClient &client, Recorder &recorder, const std::string &url) {
+// Plays a client against `url` until the stream ends by itself; answers what it reported.
+Report play(const std::string &url,
+            std::chrono::milliseconds connectTimeout = MJPEGStreamClient::kConnectTimeout) {
+    Recorder recorder;
+    MJPEGStreamClient client;
+    client.setConnectTimeout(connectTimeout);
     client.setStreamURL(QUrl(QString::fromStdString(url)));
     recorder.attach(client);
     client.start();
-    ASSERT_TRUE(waitUntil([&] { return recorder.ended(); }, 20s));
+    EXPECT_TRUE(waitUntil([&] { return recorder.ended(); }, 20s));
     // The end handler runs on the stream's thread just before that thread marks itself finished.
     EXPECT_TRUE(waitUntil([&] { return !client.isRunning(); }, 5s));
+    client.stop();
+    std::lock_guard lock(recorder.mutex);
+    return recorder;
 }
 
 ReplayServer::Script replay(std::string head, std::string body,
@@ -76,78 +82,55 @@ ReplayServer::Script replay(std::string head, std::string body,
 
 } // namespace
 
-TEST(MJPEGStreamClientFormats, EveryCaptureOverHttp10YieldsExactlyItsFramesDecoded) {
+TEST(MJPEGStreamClientFormats, EveryCaptureOverHttp10OrChunkedHttp11YieldsExactlyItsFramesDecoded) {
     for (const Capture &capture : makeCaptures(6)) {
         ReplayServer server(replay(http10Head(capture.contentType), capture.body));
-        Recorder recorder;
-        MJPEGStreamClient client;
-        playToEnd(client, recorder, server.url());
-        EXPECT_EQ(recorder.endError(), "") << capture.name;
-        EXPECT_EQ(recorder.parts, capture.frames) << capture.name;
-        ASSERT_EQ(recorder.sizes.size(), capture.frames.size()) << capture.name;
-        EXPECT_EQ(recorder.sizes[1], std::make_pair(56, 32)) << capture.name;
+        const Report r = play(server.url());
+        EXPECT_EQ(r.endError(), "") << capture.name;
+        EXPECT_EQ(r.parts, capture.frames) << capture.name;
+        ASSERT_EQ(r.sizes.size(), capture.frames.size()) << capture.name;
+        EXPECT_EQ(r.sizes[1], std::make_pair(56, 32)) << capture.name;
     }
-}
-
-TEST(MJPEGStreamClientFormats, ChunkedHttp11BodyYieldsItsFrames) {
     const Capture capture = makeCaptures(5).front();
-    const std::string head =
-        "HTTP/1.1 200 OK\r\nContent-Type: " + capture.contentType + "\r\nTransfer-Encoding: chunked\r\n\r\n";
-    ReplayServer server(replay(head, chunked(capture.body)));
-    Recorder recorder;
-    MJPEGStreamClient client;
-    playToEnd(client, recorder, server.url());
-    EXPECT_EQ(recorder.endError(), "");
-    EXPECT_EQ(recorder.parts, capture.frames);
+    ReplayServer server(replay("HTTP/1.1 200 OK\r\nContent-Type: " + capture.contentType +
+                                   "\r\nTransfer-Encoding: chunked\r\n\r\n",
+                               chunked(capture.body)));
+    const Report r = play(server.url());
+    EXPECT_EQ(r.endError(), "");
+    EXPECT_EQ(r.parts, capture.frames);
 }
 
 TEST(MJPEGStreamClientRequest, SendsTheUrlsCredentialsAsBasicAuthenticationAndTheTarget) {
     ReplayServer server(replay(http10Head("multipart/x-mixed-replace; boundary=a"), "--a\r\n"));
-    Recorder recorder;
-    MJPEGStreamClient client;
-    const std::string url = "http://us%20er:p%40ss:w@127.0.0.1:" + std::to_string(server.port()) + "/cam?x=1";
-    playToEnd(client, recorder, url);
+    const std::string port = std::to_string(server.port());
+    play("http://us%20er:p%40ss:w@127.0.0.1:" + port + "/cam?x=1");
     const std::string request = server.request();
-    EXPECT_EQ(request.rfind("GET /cam?x=1 HTTP/1.1\r\n", 0), 0u) << request;
+    EXPECT_TRUE(request.starts_with("GET /cam?x=1 HTTP/1.1\r\n")) << request;
     // base64("us er:p@ss:w")
     EXPECT_NE(request.find("\r\nAuthorization: Basic dXMgZXI6cEBzczp3\r\n"), std::string::npos) << request;
-    EXPECT_NE(request.find("\r\nHost: 127.0.0.1:" + std::to_string(server.port()) + "\r\n"),
-              std::string::npos);
+    EXPECT_NE(request.find("\r\nHost: 127.0.0.1:" + port + "\r\n"), std::string::npos);
 }
 
 TEST(MJPEGStreamClientFailures, HttpErrorStatusEndsTheStreamAsAFailedConnection) {
-    for (const std::string &status :
-         std::vector<std::string>{"404 Not Found", "500 Internal Server Error", "401 Unauthorized"}) {
-        const Capture capture = makeCaptures(2).front();
+    const Capture capture = makeCaptures(2).front();
+    for (std::string status : {"404 Not Found", "500 Internal Server Error", "401 Unauthorized"}) {
         ReplayServer server(replay("HTTP/1.1 " + status + "\r\nContent-Type: " + capture.contentType +
                                        "\r\nContent-Length: " + std::to_string(capture.body.size()) +
                                        "\r\n\r\n",
                                    capture.body));
         LogCapture log;
-        Recorder recorder;
-        MJPEGStreamClient client;
-        playToEnd(client, recorder, server.url());
-        EXPECT_TRUE(recorder.parts.empty()) << status;
-        EXPECT_NE(recorder.endError().find(status.substr(0, 3)), std::string::npos) << recorder.endError();
-        EXPECT_TRUE(log.contains("Error: HTTP status " + QString::fromStdString(status)))
-            << log.lines().join("\n").toStdString();
+        const Report r = play(server.url());
+        EXPECT_TRUE(r.parts.empty()) << status;
+        EXPECT_NE(r.endError().find(status.substr(0, 3)), std::string::npos) << r.endError();
+        EXPECT_TRUE(log.contains("Error: HTTP status " + QString::fromStdString(status)));
     }
 }
 
 TEST(MJPEGStreamClientFailures, RefusedConnectionAndBadUrlsAreLoggedErrors) {
-    unsigned short closedPort = 0;
-    {
-        asio::io_context ioc;
-        tcp::acceptor probe(ioc, tcp::endpoint(asio::ip::address_v4::loopback(), 0));
-        closedPort = probe.local_endpoint().port();
-    }
-    for (const std::string &url : {"http://127.0.0.1:" + std::to_string(closedPort) + "/",
+    for (const std::string &url : {"http://127.0.0.1:" + std::to_string(freePort()) + "/",
                                    std::string("ftp://127.0.0.1/x"), std::string("not a url")}) {
         LogCapture log;
-        Recorder recorder;
-        MJPEGStreamClient client;
-        playToEnd(client, recorder, url);
-        EXPECT_NE(recorder.endError(), "") << url;
+        EXPECT_NE(play(url).endError(), "") << url;
         EXPECT_EQ(log.messages().filter(QStringLiteral("Error: ")).size(), 1) << url;
     }
 }
@@ -162,18 +145,12 @@ TEST(MJPEGStreamClientFailures, ConnectTimesOutAgainstAListenerThatNeverAccepts)
     const auto endpoint = listener.local_endpoint();
     std::vector<int> fillers; // raw sockets: a connect that does not wait for its handshake
     for (int i = 0; i < 8; ++i) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-        ASSERT_GE(fd, 0);
-        ::connect(fd, endpoint.data(), static_cast<socklen_t>(endpoint.size()));
-        fillers.push_back(fd);
+        fillers.push_back(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0));
+        ::connect(fillers.back(), endpoint.data(), static_cast<socklen_t>(endpoint.size()));
     }
     LogCapture log;
-    Recorder recorder;
-    MJPEGStreamClient client;
-    EXPECT_EQ(client.streamURL(), QUrl());
-    client.setConnectTimeout(300ms);
-    playToEnd(client, recorder, "http://127.0.0.1:" + std::to_string(endpoint.port()) + "/");
-    EXPECT_EQ(recorder.endError(), "connection timed out");
+    EXPECT_EQ(play("http://127.0.0.1:" + std::to_string(endpoint.port()) + "/", 300ms).endError(),
+              "connection timed out");
     EXPECT_TRUE(log.contains("Error: connection timed out"));
     for (int fd : fillers)
         ::close(fd);
@@ -181,13 +158,10 @@ TEST(MJPEGStreamClientFailures, ConnectTimesOutAgainstAListenerThatNeverAccepts)
 
 TEST(MJPEGStreamClientBadInput, ServerStoppingMidFrameKeepsTheWholeFramesAndSaysSo) {
     const Capture capture = makeCaptures(3).front();
-    const std::string cut = capture.body.substr(0, capture.body.size() - 500);
-    ReplayServer server(replay(http10Head(capture.contentType), cut));
+    ReplayServer server(
+        replay(http10Head(capture.contentType), capture.body.substr(0, capture.body.size() - 500)));
     LogCapture log;
-    Recorder recorder;
-    MJPEGStreamClient client;
-    playToEnd(client, recorder, server.url());
-    EXPECT_EQ(recorder.parts, std::vector<Bytes>(capture.frames.begin(), capture.frames.end() - 1));
+    EXPECT_EQ(play(server.url()).parts, std::vector<Bytes>(capture.frames.begin(), capture.frames.end() - 1));
     EXPECT_TRUE(log.contains("Stream ended inside an image"));
 }
 
@@ -198,10 +172,7 @@ TEST(MJPEGStreamClientBadInput, EndlessResponseHeadersEndTheStream) {
             if (!send("X-Padding-" + std::to_string(i) + ": 0123456789\r\n")) return;
     });
     LogCapture log;
-    Recorder recorder;
-    MJPEGStreamClient client;
-    playToEnd(client, recorder, server.url());
-    EXPECT_NE(recorder.endError(), "");
+    EXPECT_NE(play(server.url()).endError(), "");
     EXPECT_TRUE(log.contains("Error: "));
 }
 
@@ -216,10 +187,7 @@ TEST(MJPEGStreamClientBadInput, HugePartOrNoBoundaryEndsAtTheBufferBound) {
                 if (!send(block)) return;
         });
         LogCapture log;
-        Recorder recorder;
-        MJPEGStreamClient client;
-        playToEnd(client, recorder, server.url());
-        EXPECT_TRUE(recorder.parts.empty());
+        EXPECT_TRUE(play(server.url()).parts.empty());
         EXPECT_TRUE(log.contains("Error: more than 33554432 bytes received without a complete image"));
         EXPECT_TRUE(waitUntil([&] { return server.done(); }));
         EXPECT_LT(server.bytesSent(), 64u * 1024 * 1024) << "the client kept reading";
@@ -227,25 +195,17 @@ TEST(MJPEGStreamClientBadInput, HugePartOrNoBoundaryEndsAtTheBufferBound) {
 }
 
 TEST(MJPEGStreamClientBadInput, GarbageIsReadToTheEndWithoutImages) {
-    std::string garbage;
-    for (int i = 0; i < 300000; ++i)
-        garbage +=
-            static_cast<char>((static_cast<unsigned>(i) * 7919u + static_cast<unsigned>(i) / 13u) & 0xFFu);
-    ReplayServer server(replay(http10Head("multipart/x-mixed-replace; boundary=g"), garbage));
-    Recorder recorder;
-    MJPEGStreamClient client;
-    playToEnd(client, recorder, server.url());
-    EXPECT_TRUE(recorder.parts.empty());
+    ReplayServer server(replay(http10Head("multipart/x-mixed-replace; boundary=g"), garbage(300000)));
+    EXPECT_TRUE(play(server.url()).parts.empty());
 }
 
 TEST(MJPEGStreamClientLifecycle, StopIsPromptFromAnyThreadAndNoHandlerRunsAfterIt) {
-    const Bytes frame = makeJpeg(64, 48, 9);
-    const std::string part = "--s\r\nContent-Type: image/jpeg\r\n\r\n" + asString(frame) + "\r\n";
-    std::atomic<bool> serverGo{true};
+    const std::string part =
+        "--s\r\nContent-Type: image/jpeg\r\n\r\n" + asString(makeJpeg(64, 48, 9)) + "\r\n";
     ReplayServer server([&](const ReplayServer::Send &send) {
         if (!send(http10Head("multipart/x-mixed-replace; boundary=s"))) return;
-        for (int i = 0; i < 100000 && serverGo; ++i)
-            if (!send(part)) return;
+        for (int i = 0; i < 100000 && send(part); ++i) {
+        }
     });
     Recorder recorder;
     MJPEGStreamClient client;
@@ -265,7 +225,6 @@ TEST(MJPEGStreamClientLifecycle, StopIsPromptFromAnyThreadAndNoHandlerRunsAfterI
         seen = recorder.parts.size();
         EXPECT_TRUE(recorder.ends.empty()) << "a stop is not an end of stream";
     }
-    serverGo = false;
     std::this_thread::sleep_for(50ms); // would give a stray handler its chance
     std::lock_guard lock(recorder.mutex);
     EXPECT_EQ(recorder.parts.size(), seen);
@@ -274,23 +233,18 @@ TEST(MJPEGStreamClientLifecycle, StopIsPromptFromAnyThreadAndNoHandlerRunsAfterI
 
 TEST(MJPEGStreamClientLifecycle, AHandlerMayStopItsOwnStreamAndTheClientStartsAgain) {
     const Capture capture = makeCaptures(4).front();
-    auto makeServer = [&] {
-        return std::make_unique<ReplayServer>(replay(http10Head(capture.contentType), capture.body));
-    };
-    auto server = makeServer();
+    ReplayServer server(replay(http10Head(capture.contentType), capture.body)); // one script per connection
     MJPEGStreamClient client;
     std::atomic<int> parts{0};
     client.setPartHandler([&](const MJPEGStreamClient::Part &) {
         if (++parts == 2) client.stop();
     });
-    client.setStreamURL(QUrl(QString::fromStdString(server->url())));
+    client.setStreamURL(QUrl(QString::fromStdString(server.url())));
     client.start();
     ASSERT_TRUE(waitUntil([&] { return !client.isRunning(); }));
     EXPECT_EQ(parts.load(), 2) << "parts kept coming after the handler stopped the stream";
 
-    server = makeServer();
     client.setPartHandler([&](const MJPEGStreamClient::Part &) { ++parts; });
-    client.setStreamURL(QUrl(QString::fromStdString(server->url())));
     client.start();
     ASSERT_TRUE(waitUntil([&] { return parts.load() == 6; }));
 }

@@ -6,10 +6,9 @@
 #include <QProcess>
 #include <QStandardPaths>
 
-#include <boost/asio/ip/tcp.hpp>
-
 #include <gtest/gtest.h>
 
+#include "StreamTestSupport.h"
 #include "streaming/MJPEGStreamClient.h"
 #include "support/TestSupport.h"
 
@@ -20,14 +19,7 @@ TEST(MJPEGStreamFFmpeg, DecodesAtLeastTwentyFramesOfAnEncodersTestPattern) {
     const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
     if (ffmpeg.isEmpty()) GTEST_SKIP() << "ffmpeg is not installed";
 
-    unsigned short port = 0;
-    {
-        boost::asio::io_context ioc;
-        boost::asio::ip::tcp::acceptor probe(
-            ioc, boost::asio::ip::tcp::endpoint(boost::asio::ip::address_v4::loopback(), 0));
-        port = probe.local_endpoint().port();
-    }
-    const QString url = QStringLiteral("http://127.0.0.1:%1/").arg(port);
+    const QString url = QStringLiteral("http://127.0.0.1:%1/").arg(freePort());
     QProcess server;
     server.setProcessChannelMode(QProcess::MergedChannels);
     server.start(ffmpeg, {"-nostdin", "-loglevel", "error", "-f", "lavfi", "-i",

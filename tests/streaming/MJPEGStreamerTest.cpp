@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ServerTestClient.h"
+#include "StreamTestSupport.h"
 #include "capture/I420Image.h"
 #include "streaming/HTTPServer.h"
 #include "streaming/JPEGCompressor.h"
@@ -14,54 +14,12 @@
 #include "support/TestSupport.h"
 
 namespace {
-
-const std::string kHeader = "HTTP/1.1 200 OK\r\n"
-                            "Content-Type: multipart/x-mixed-replace; boundary=\"ca3cdghdujhihal3\"\r\n\r\n"
-                            "--ca3cdghdujhihal3\n";
-
-// A JPEG-shaped picture whose bytes tell it apart from others.
-std::shared_ptr<const JpegFrame> picture(int number, std::size_t size = 1000) {
-    std::vector<std::uint8_t> bytes(size, static_cast<std::uint8_t>(number));
-    bytes[0] = 0xFF;
-    bytes[1] = 0xD8;
-    bytes[size - 2] = 0xFF;
-    bytes[size - 1] = 0xD9;
-    return JpegFrame::make(std::move(bytes));
-}
-
-std::string part(const JpegFrame &frame) {
-    return "Content-Type: image/jpeg\n\n" + std::string(frame.bytes().begin(), frame.bytes().end()) +
-           "\n--ca3cdghdujhihal3\n";
-}
-
-class Stream : public ::testing::Test {
-protected:
-    void SetUp() override {
-        HTTPServer::Configuration configuration;
-        configuration.port = 0;
-        server_ = std::make_unique<HTTPServer>(configuration);
-        server_->start();
-        ASSERT_EQ(server_->state(), HTTPServer::Running);
-    }
-    void TearDown() override { server_->stop(); }
-
-    std::unique_ptr<ServerTestClient> connect(int receiveBuffer = 0) {
-        auto client = std::make_unique<ServerTestClient>(server_->port(), "127.0.0.1", receiveBuffer);
-        EXPECT_TRUE(client->send(getRequest("/stream")));
-        return client;
-    }
-    // Waits until the server has a response running for each client (the header has been parsed).
-    bool handlersRunning(std::size_t count) {
-        return waitUntil([&] { return server_->clientCount() == count; });
-    }
-
-    std::unique_ptr<HTTPServer> server_;
-};
-
+class Stream : public RunningServer {};
+const std::string &kHeader = kStreamHead;
 } // namespace
 
 TEST_F(Stream, StartsWithTheExactHeaderBeforeAnyPicture) {
-    auto client = connect();
+    auto client = connectStream();
     ASSERT_TRUE(client->readAtLeast(kHeader.size()));
     EXPECT_EQ(client->received(), kHeader);
     // No picture, no part.
@@ -69,18 +27,18 @@ TEST_F(Stream, StartsWithTheExactHeaderBeforeAnyPicture) {
 }
 
 TEST_F(Stream, EachNewPictureGivesExactlyOnePartToEachClient) {
-    auto a = connect();
-    auto b = connect();
+    auto a = connectStream();
+    auto b = connectStream();
     ASSERT_TRUE(a->readAtLeast(kHeader.size()));
     ASSERT_TRUE(b->readAtLeast(kHeader.size()));
-    ASSERT_TRUE(handlersRunning(2));
+    ASSERT_TRUE(clientsAre(2));
 
     std::string expected = kHeader;
     for (int i = 1; i <= 3; ++i) {
-        const auto frame = picture(i, 5000 * i);
+        const auto frame = jpegShaped(i, 5000 * i);
         server_->publishFrame(frame);
         server_->publishFrame(frame); // the same picture again is not a new one
-        expected += part(*frame);
+        expected += streamPart(*frame);
         ASSERT_TRUE(a->readAtLeast(expected.size()));
         ASSERT_TRUE(b->readAtLeast(expected.size()));
     }
@@ -90,11 +48,11 @@ TEST_F(Stream, EachNewPictureGivesExactlyOnePartToEachClient) {
 }
 
 TEST_F(Stream, ALateClientStartsWithTheNewestPicture) {
-    server_->publishFrame(picture(1));
-    const auto newest = picture(2);
+    server_->publishFrame(jpegShaped(1));
+    const auto newest = jpegShaped(2);
     server_->publishFrame(newest);
-    auto client = connect();
-    const std::string expected = kHeader + part(*newest);
+    auto client = connectStream();
+    const std::string expected = kHeader + streamPart(*newest);
     ASSERT_TRUE(client->readAtLeast(expected.size()));
     EXPECT_FALSE(client->readAtLeast(expected.size() + 1, std::chrono::milliseconds(200)));
     EXPECT_EQ(client->received(), expected);
@@ -102,31 +60,31 @@ TEST_F(Stream, ALateClientStartsWithTheNewestPicture) {
 
 TEST_F(Stream, AClientThatLeavesIsReleasedWithoutAffectingOthers) {
     LogCapture log;
-    auto staying = connect();
-    auto leaving = connect();
-    ASSERT_TRUE(handlersRunning(2));
+    auto staying = connectStream();
+    auto leaving = connectStream();
+    ASSERT_TRUE(clientsAre(2));
     leaving.reset();
-    ASSERT_TRUE(handlersRunning(1));
+    ASSERT_TRUE(clientsAre(1));
     EXPECT_TRUE(waitUntil([&] { return log.contains(QStringLiteral("<MJPEGStreamer: 0x")); }));
     EXPECT_TRUE(log.contains(QStringLiteral("> end response")));
 
-    const auto frame = picture(7);
+    const auto frame = jpegShaped(7);
     server_->publishFrame(frame);
-    EXPECT_TRUE(staying->readAtLeast(kHeader.size() + part(*frame).size()));
-    EXPECT_EQ(staying->received(), kHeader + part(*frame));
+    EXPECT_TRUE(staying->readAtLeast(kHeader.size() + streamPart(*frame).size()));
+    EXPECT_EQ(staying->received(), kHeader + streamPart(*frame));
 }
 
 TEST_F(Stream, AClientThatNeverReadsDoesNotHoldUpOthersNorPilesUpPictures) {
-    auto stalled = connect(4096); // a small receive buffer that fills at once
-    auto reader = connect();
-    ASSERT_TRUE(handlersRunning(2));
+    auto stalled = connectStream(4096); // a small receive buffer that fills at once
+    auto reader = connectStream();
+    ASSERT_TRUE(clientsAre(2));
 
     std::vector<std::weak_ptr<const JpegFrame>> published;
     std::size_t expected = kHeader.size();
     for (int i = 0; i < 20; ++i) {
-        auto frame = picture(i, 200 * 1024);
+        auto frame = jpegShaped(i, 200 * 1024);
         published.push_back(frame);
-        expected += part(*frame).size();
+        expected += streamPart(*frame).size();
         server_->publishFrame(std::move(frame));
         ASSERT_TRUE(reader->readAtLeast(expected)) << "the reader stalled at picture " << i;
     }
@@ -145,8 +103,8 @@ TEST_F(Stream, AfterTheCompressorStopsClientsKeepTheirConnectionButGetNoParts) {
         [this](std::shared_ptr<const JpegFrame> frame) { server_->publishFrame(std::move(frame)); });
     compressor.setFrameInterval(std::chrono::microseconds(0));
     compressor.start();
-    auto client = connect();
-    ASSERT_TRUE(handlersRunning(1));
+    auto client = connectStream();
+    ASSERT_TRUE(clientsAre(1));
 
     auto planes = I420Image::create(QSize(64, 48));
     std::fill(planes->y(), planes->y() + I420Image::byteSize(planes->size()), 128);
@@ -167,16 +125,22 @@ TEST_F(Stream, AfterTheCompressorStopsClientsKeepTheirConnectionButGetNoParts) {
     EXPECT_TRUE(client->readUntilClosed());
 }
 
-TEST_F(Stream, CurlReadsTheStreamHeaderAndFirstPart) {
-    const auto frame = picture(3, 4000);
+// A client nobody here wrote: curl gets the page whole, and the stream's head and first part (still
+// reading when its time is up).
+TEST_F(Stream, CurlFetchesThePageAndReadsTheStreamHeaderAndFirstPart) {
+    const auto frame = jpegShaped(3, 4000);
     server_->publishFrame(frame);
-    QProcess curl;
-    curl.start(QStringLiteral("curl"),
-               {QStringLiteral("-sSi"), QStringLiteral("--max-time"), QStringLiteral("2"),
-                QStringLiteral("http://127.0.0.1:%1/stream").arg(server_->port())});
-    ASSERT_TRUE(curl.waitForStarted(5000));
-    curl.waitForFinished(15000);
-    EXPECT_EQ(curl.exitCode(), 28) << "curl should still be reading when its time is up";
-    const QByteArray output = curl.readAllStandardOutput();
-    EXPECT_EQ(output.toStdString(), kHeader + part(*frame));
+    const auto curl = [&](const char *path, int expectedExit) {
+        QProcess process;
+        process.start(QStringLiteral("curl"),
+                      {QStringLiteral("-sSi"), QStringLiteral("--max-time"), QStringLiteral("2"),
+                       QStringLiteral("http://127.0.0.1:%1").arg(server_->port()) + QLatin1String(path)});
+        EXPECT_TRUE(process.waitForFinished(15000));
+        EXPECT_EQ(process.exitCode(), expectedExit) << path;
+        return process.readAllStandardOutput().toStdString();
+    };
+    const std::string page = curl("/", 0);
+    EXPECT_TRUE(page.starts_with("HTTP/1.1 200 OK\r\n")) << page;
+    EXPECT_TRUE(page.ends_with("\r\n\r\n<html><body><img src=\"/stream\" /></body></html>")) << page;
+    EXPECT_EQ(curl("/stream", 28), kHeader + streamPart(*frame));
 }

@@ -2,17 +2,12 @@
 
 #include <atomic>
 #include <chrono>
-#include <list>
 #include <mutex>
 #include <thread>
 
-#include <boost/asio/io_context.hpp>
-#include <boost/asio/ip/tcp.hpp>
-#include <boost/asio/write.hpp>
-
 #include <gtest/gtest.h>
 
-#include "MJPEGStreamTestSupport.h"
+#include "StreamTestSupport.h"
 #include "capture/Frame.h"
 #include "capture/I420Image.h"
 #include "core/DCVocabulary.h"
@@ -27,82 +22,20 @@ using namespace std::chrono_literals;
 
 namespace {
 
-namespace asio = boost::asio;
-using tcp = asio::ip::tcp;
-
 const QString kStreamType = QStringLiteral("_mjpegStreamer._tcp.");
 constexpr int kWidth = 320;
 constexpr int kHeight = 240;
 
-// A loopback MJPEG server for any number of connections (each on a thread of its own), sending a part
-// every 10 ms while `sending` is set and nothing otherwise: a camera that stalls and comes back.
-class StallingStreamServer {
-public:
-    StallingStreamServer()
-        : jpeg_(makeJpeg(kWidth, kHeight, 7)), acceptor_(ioc_, {asio::ip::address_v4::loopback(), 0}) {
-        port_ = acceptor_.local_endpoint().port();
-        acceptThread_ = std::thread([this] { acceptLoop(); });
-    }
-    ~StallingStreamServer() {
-        quit_ = true;
-        boost::system::error_code ec;
-        tcp::socket wake(ioc_);
-        wake.connect({asio::ip::address_v4::loopback(), port_}, ec);
-        acceptThread_.join();
-        for (std::thread &t : connections_)
-            t.join();
-    }
-    std::string url(const std::string &target = "/stream") const {
-        return "http://127.0.0.1:" + std::to_string(port_) + target;
-    }
-    unsigned short port() const { return port_; }
-    void setSending(bool sending) { sending_ = sending; }
-    int connectionCount() const { return connectionCount_; }
-    std::string lastRequest() const {
-        std::lock_guard lock(mutex_);
-        return lastRequest_;
-    }
-
-private:
-    void acceptLoop() {
-        // Bounded: a test makes a handful of connections.
-        for (int i = 0; i < 64 && !quit_; ++i) {
-            tcp::socket socket(ioc_);
-            boost::system::error_code ec;
-            acceptor_.accept(socket, ec);
-            if (ec || quit_) return;
-            ++connectionCount_;
-            connections_.emplace_back([this, s = std::move(socket)]() mutable { serve(std::move(s)); });
-        }
-    }
-    void serve(tcp::socket socket) {
-        boost::system::error_code ec;
-        char request[4096];
-        const std::size_t n = socket.read_some(asio::buffer(request), ec);
-        {
-            std::lock_guard lock(mutex_);
-            lastRequest_.assign(request, n);
-        }
-        asio::write(socket, asio::buffer(http10Head("multipart/x-mixed-replace; boundary=frame")), ec);
-        const std::string part = "--frame\r\nContent-Type: image/jpeg\r\n\r\n" + asString(jpeg_) + "\r\n";
-        const auto end = std::chrono::steady_clock::now() + 60s;
-        while (!ec && !quit_ && std::chrono::steady_clock::now() < end) {
-            if (sending_) asio::write(socket, asio::buffer(part), ec);
+// A camera that stalls and comes back: a part every 10 ms on each connection while `sending` is set.
+struct StallingStreamServer {
+    std::atomic<bool> sending{true};
+    const std::string part =
+        "--frame\r\nContent-Type: image/jpeg\r\n\r\n" + asString(makeJpeg(kWidth, kHeight, 7)) + "\r\n";
+    ReplayServer server{[this](const ReplayServer::Send &send) {
+        if (!send(http10Head("multipart/x-mixed-replace; boundary=frame"))) return;
+        for (int i = 0; i < 6000 && send(sending ? part : std::string()); ++i)
             std::this_thread::sleep_for(10ms);
-        }
-    }
-
-    Bytes jpeg_;
-    asio::io_context ioc_;
-    tcp::acceptor acceptor_;
-    unsigned short port_ = 0;
-    std::atomic<bool> quit_{false};
-    std::atomic<bool> sending_{true};
-    std::atomic<int> connectionCount_{0};
-    mutable std::mutex mutex_;
-    std::string lastRequest_;
-    std::thread acceptThread_;
-    std::list<std::thread> connections_; // accept thread only, then the destructor
+    }};
 };
 
 struct RecordingInfoView : InfoViewPresenter {
@@ -181,7 +114,8 @@ struct Rig {
 } // namespace
 
 TEST(NetworkCameraView, ResolvedServiceIsStreamedThroughTheCapturePipeline) {
-    StallingStreamServer server;
+    StallingStreamServer camera;
+    ReplayServer &server = camera.server;
     Rig rig;
     rig.publish(server.port(), {"path=/stream", "param=cam=1"});
     rig.controller->setHFlipped(true);
@@ -189,7 +123,7 @@ TEST(NetworkCameraView, ResolvedServiceIsStreamedThroughTheCapturePipeline) {
     rig.controller->start();
     ASSERT_TRUE(rig.framesArrive());
     EXPECT_EQ(rig.view->streamURL().toString(), QString::fromStdString(server.url("/stream?cam=1")));
-    EXPECT_NE(server.lastRequest().find("GET /stream?cam=1 HTTP/1.1"), std::string::npos);
+    EXPECT_NE(server.request().find("GET /stream?cam=1 HTTP/1.1"), std::string::npos);
     EXPECT_TRUE(log.contains(QStringLiteral("Found service at 127.0.0.1:%1").arg(server.port())));
     const FramePointer frame = rig.lastFrame();
     ASSERT_TRUE(frame);
@@ -210,7 +144,8 @@ TEST(NetworkCameraView, ResolvedServiceIsStreamedThroughTheCapturePipeline) {
 }
 
 TEST(NetworkCameraView, StalledStreamShowsTheWarningAndRestartsEveryPeriodUntilFramesReturn) {
-    StallingStreamServer server;
+    StallingStreamServer camera;
+    ReplayServer &server = camera.server;
     Rig rig;
     rig.publish(server.port());
     rig.controller->start();
@@ -218,7 +153,7 @@ TEST(NetworkCameraView, StalledStreamShowsTheWarningAndRestartsEveryPeriodUntilF
     rig.controller->watchdogProc();
     EXPECT_EQ(rig.info->shown, 0);
 
-    server.setSending(false);
+    camera.sending = false;
     rig.waitForSilence();
     LogCapture log;
     rig.controller->watchdogProc();
@@ -233,7 +168,7 @@ TEST(NetworkCameraView, StalledStreamShowsTheWarningAndRestartsEveryPeriodUntilF
     EXPECT_TRUE(waitUntil([&] { return server.connectionCount() == 3; }));
     EXPECT_EQ(rig.info->shown, 1);
 
-    server.setSending(true);
+    camera.sending = true;
     ASSERT_TRUE(rig.framesArrive());
     rig.controller->watchdogProc();
     EXPECT_FALSE(rig.view->isInfoViewShown());
@@ -242,7 +177,8 @@ TEST(NetworkCameraView, StalledStreamShowsTheWarningAndRestartsEveryPeriodUntilF
 }
 
 TEST(NetworkCameraView, ResolverThatNeverAnswersCostsLogLinesAndIsAskedAgain) {
-    StallingStreamServer server;
+    StallingStreamServer camera;
+    ReplayServer &server = camera.server;
     Rig rig;
     rig.publish(server.port());
     rig.network->setAnswersResolves(QStringLiteral("Lectern A"), kStreamType, false);
@@ -272,7 +208,8 @@ TEST(NetworkCameraView, ServiceWithoutAnIPv4AddressIsNotStreamed) {
 }
 
 TEST(NetworkCameraView, CameraByUrlIsPlayedWithoutDnsSdAndStopsWithTheController) {
-    StallingStreamServer server;
+    StallingStreamServer camera;
+    ReplayServer &server = camera.server;
     Rig rig(false);
     rig.camera->setStreamURL(QUrl(QString::fromStdString(server.url())));
     rig.controller->start();

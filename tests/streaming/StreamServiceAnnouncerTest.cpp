@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ServerTestClient.h"
+#include "StreamTestSupport.h"
 #include "core/UserDefaults.h"
 #include "dnssd/FakeDnsSdProvider.h"
 #include "streaming/HTTPServer.h"
@@ -24,9 +24,7 @@ const QString kLocal = QStringLiteral("local.");
 // through Avahi.
 struct AnnouncedServer {
     AnnouncedServer() {
-        HTTPServer::Configuration configuration;
-        configuration.port = 0;
-        server = std::make_unique<HTTPServer>(configuration);
+        server = std::make_unique<HTTPServer>(HTTPServer::Configuration{.port = 0});
         HTTPServer::Hooks hooks;
         announcer = StreamServiceAnnouncer::create(std::make_shared<FakeDnsSdProvider>(network), kName);
         announcer->install(hooks);
@@ -43,12 +41,6 @@ struct AnnouncedServer {
     std::shared_ptr<StreamServiceAnnouncer> announcer;
     std::unique_ptr<HTTPServer> server;
 };
-
-bool pageServed(std::uint16_t port) {
-    ServerTestClient client(port);
-    return client.send(getRequest("/")) && client.readUntilClosed() &&
-           client.received().rfind("HTTP/1.1 200 OK\r\n", 0) == 0;
-}
 
 } // namespace
 
@@ -97,7 +89,7 @@ TEST(StreamServiceAnnouncer, ATakenNameIsLoggedAndTheServerKeepsServing) {
     EXPECT_FALSE(s.network->record(kName, kDevice, kLocal).has_value());
     EXPECT_EQ(s.network->record(kName, kStream, kLocal)->port, 9999);
     EXPECT_EQ(s.server->state(), HTTPServer::Running);
-    EXPECT_TRUE(pageServed(s.server->port()));
+    EXPECT_TRUE(servesThePage(s.server->port()));
 
     // Stopping withdraws nothing of the other machine's.
     s.server->stop();

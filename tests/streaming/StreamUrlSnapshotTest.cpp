@@ -1,16 +1,13 @@
 // --snapshot of a camera given by --stream-url, against a stream server on loopback.
 #include <gtest/gtest.h>
 
-#include "MJPEGStreamTestSupport.h"
-#include "PictureComparison.h"
+#include "StreamTestSupport.h"
 #include "app/SnapshotRun.h"
 #include "streaming/HTTPServer.h"
 #include "streaming/JpegFrame.h"
 
 TEST(StreamUrlSnapshot, PhotoShowsThePictureTheStreamServes) {
-    HTTPServer::Configuration configuration;
-    configuration.port = 0;
-    HTTPServer server(configuration);
+    HTTPServer server({.port = 0});
     server.start();
     ASSERT_EQ(server.state(), HTTPServer::Running);
     // At the size the pipeline selects for a camera without stored settings, so nothing waits for another.
