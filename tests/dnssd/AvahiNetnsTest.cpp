@@ -103,18 +103,6 @@ const DnsSdRecorder::Event *found(const DnsSdRecorder &recorder, const QString &
     return nullptr;
 }
 
-// Resolves `service` with a resolver of its own; the resolution, or nullptr when it did not resolve.
-const DnsSdResolution *resolved(AvahiDnsSdProvider &provider, DnsSdRecorder &recorder,
-                                const DnsSdService &service) {
-    auto resolver = provider.createResolver(recorder);
-    const qsizetype before = recorder.count("resolved") + recorder.count("notResolved");
-    resolver->resolve(service, 10s);
-    waitUntil([&] { return recorder.count("resolved") + recorder.count("notResolved") > before; }, 15s);
-    return recorder.events.isEmpty() || recorder.events.last().kind != QLatin1String("resolved")
-               ? nullptr
-               : &recorder.events.last().resolution;
-}
-
 DnsSdService stream(const QString &name) {
     return {name, kStream, QStringLiteral("local."), -1, -1, {}};
 }
@@ -152,9 +140,13 @@ TEST(AvahiNetns, OurTwoServicesUnderOneNameAreSeenByAvahiBrowseAndWithdrawn) {
     EXPECT_TRUE(streams[0].txt.contains(QLatin1String("\"path=/stream\""))) << qPrintable(streams[0].txt);
 
     ASSERT_TRUE(waitUntil([&] { return found(browsing, kLongName, kStream) != nullptr; }, 10s));
-    const DnsSdResolution *r = resolved(provider, browsing, found(browsing, kLongName, kStream)->service);
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->txtRecord, (QList<QByteArray>{"path=/stream", "param=a=b"}));
+    auto resolver = provider.createResolver(browsing);
+    resolver->resolve(found(browsing, kLongName, kStream)->service, 10s);
+    ASSERT_TRUE(
+        waitUntil([&] { return browsing.count("resolved") + browsing.count("notResolved") == 1; }, 15s));
+    ASSERT_EQ(browsing.count("resolved"), 1);
+    EXPECT_EQ(browsing.last("resolved")->resolution.txtRecord,
+              (QList<QByteArray>{"path=/stream", "param=a=b"}));
 
     publisher->stop();
     ASSERT_TRUE(waitUntil([&] { return browsing.count("removed") == 1; }, 10s));
@@ -231,11 +223,16 @@ TEST(AvahiNetns, ServicesCrossBetweenTwoDaemons) {
     const QString remoteName = QStringLiteral("Kite-1 drüben");
     auto remote = avahiPublish(remoteName, kStream, 9100, {"path=/remote"}, peerBus);
     ASSERT_TRUE(waitUntil([&] { return found(recorder, remoteName, kStream) != nullptr; }, 15s));
-    const DnsSdResolution *r = resolved(provider, recorder, found(recorder, remoteName, kStream)->service);
-    ASSERT_TRUE(r && !r->addresses.isEmpty());
-    EXPECT_EQ(r->addresses[0].address, QHostAddress(kPeerAddress));
-    EXPECT_EQ(r->addresses[0].port, 9100);
-    EXPECT_EQ(r->txtRecord, QList<QByteArray>{"path=/remote"});
+    auto resolver = provider.createResolver(recorder);
+    resolver->resolve(found(recorder, remoteName, kStream)->service, 10s);
+    ASSERT_TRUE(
+        waitUntil([&] { return recorder.count("resolved") + recorder.count("notResolved") == 1; }, 15s));
+    ASSERT_EQ(recorder.count("resolved"), 1);
+    const DnsSdResolution &r = recorder.last("resolved")->resolution;
+    ASSERT_FALSE(r.addresses.isEmpty());
+    EXPECT_EQ(r.addresses[0].address, QHostAddress(kPeerAddress));
+    EXPECT_EQ(r.addresses[0].port, 9100);
+    EXPECT_EQ(r.txtRecord, QList<QByteArray>{"path=/remote"});
 
     // Published here, seen on the other machine.
     DnsSdRecorder publishing;
