@@ -17,16 +17,15 @@ TEST(DnsSdLimits, OversizedTxtRecordsAreCutWithALogLine) {
     EXPECT_TRUE(log.contains(QStringLiteral("cut to 255")));
 }
 
-TEST(DnsSdLimits, LongNamesAreCutAtACharacterBoundary) {
+TEST(DnsSdLimits, LongNamesAreCutAtACharacterBoundaryAndNonUtf8BecomesReplacementCharacters) {
     EXPECT_EQ(boundedServiceName(QString(63, QLatin1Char('a'))), QString(63, QLatin1Char('a')));
     // 62 ASCII bytes then a two-byte character: it would straddle byte 63, so it goes whole.
     const QString name = QString(62, QLatin1Char('a')) + QStringLiteral("é");
     EXPECT_EQ(boundedServiceName(name), QString(62, QLatin1Char('a')));
     const QString emoji = QString(61, QLatin1Char('a')) + QStringLiteral("😀"); // 4 bytes
     EXPECT_EQ(boundedServiceName(emoji).toUtf8().size(), 61);
-}
 
-TEST(DnsSdLimits, NamesThatAreNotUtf8BecomeReplacementCharacters) {
+    // Names off the wire that are not UTF-8 get replacement characters and a log line.
     LogCapture log;
     EXPECT_EQ(serviceNameFromWire("Caf\xc3\xa9"), QStringLiteral("Café"));
     EXPECT_FALSE(log.contains(QStringLiteral("not valid UTF-8")));
@@ -34,7 +33,7 @@ TEST(DnsSdLimits, NamesThatAreNotUtf8BecomeReplacementCharacters) {
     EXPECT_TRUE(log.contains(QStringLiteral("not valid UTF-8")));
 }
 
-TEST(DnsSdLimits, TxtWireFormRoundTripsAndTruncatedDataIsSafe) {
+TEST(DnsSdLimits, TxtWireFormRoundTripsTruncatedDataIsSafeAndTheDictionaryKeepsTheFirstKey) {
     const QList<QByteArray> entries{"path=/stream", "param=x=1", QByteArray(255, 'z')};
     const QByteArray data = txtRecordData(entries);
     EXPECT_EQ(data.size(), 1 + 12 + 1 + 9 + 1 + 255);
@@ -44,9 +43,8 @@ TEST(DnsSdLimits, TxtWireFormRoundTripsAndTruncatedDataIsSafe) {
     EXPECT_EQ(txtRecordEntries(data.left(20)), QList<QByteArray>{"path=/stream"});
     EXPECT_TRUE(log.contains(QStringLiteral("ends inside an entry")));
     EXPECT_TRUE(txtRecordEntries(QByteArray(1, '\0')).isEmpty()); // the empty record
-}
 
-TEST(DnsSdLimits, TxtDictionaryKeepsTheFirstOfRepeatedKeys) {
+    // The dictionary keeps the first of repeated keys, case-insensitively, and skips empty keys.
     const auto d = txtRecordDictionary({"Path=/a", "path=/b", "flag", "=nokey", "param=a=b"});
     EXPECT_EQ(d.value(QStringLiteral("path")), QByteArray("/a"));
     EXPECT_TRUE(d.contains(QStringLiteral("flag")));
