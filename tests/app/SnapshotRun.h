@@ -2,18 +2,11 @@
 
 #include <QByteArray>
 #include <QJsonObject>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
-// Runs the built program as a user would: its own home and XDG folders, no display.
-struct ProgramRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+#include "support/ProgramRun.h"
 
 class PrivateHome {
 public:
@@ -24,6 +17,7 @@ public:
     // Stores `defaults` as the user's settings file (and the library folder it names).
     void writeDefaults(const QJsonObject &defaults) const;
 
+    // The program run in this home; standard output trimmed, and any sanitizer report a test failure.
     ProgramRun run(const QStringList &arguments) const;
 
 private:

@@ -5,7 +5,8 @@ kl_add_gtest(discovery_tests
     LIBS devices)
 
 if(TARGET korva-lectern)
-    kl_add_gtest(list_cameras_cli_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/ListCamerasCommandTest.cpp LIBS Qt6::Core)
+    kl_add_gtest(list_cameras_cli_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/ListCamerasCommandTest.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/../support/ProgramRun.cpp LIBS Qt6::Core)
     target_compile_definitions(list_cameras_cli_tests PRIVATE KL_PROGRAM="$<TARGET_FILE:korva-lectern>")
     add_dependencies(list_cameras_cli_tests korva-lectern)
 endif()

@@ -1,35 +1,15 @@
 // The built program's --list-cameras, as a user runs it: no display, no camera, no avahi-daemon needed.
 #include <QFile>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include "support/ProgramRun.h"
+
 namespace {
 
-struct ProgramRun {
-    int exitCode;
-    QString out;
-    QString err;
-};
-
 ProgramRun runProgram(const QStringList &arguments, const QTemporaryDir &home) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), home.path());
-    env.insert(QStringLiteral("XDG_DATA_HOME"), home.path() + QStringLiteral("/data"));
-    env.remove(QStringLiteral("DISPLAY"));
-    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(KL_PROGRAM), arguments);
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished();
-        return {-1, {}, QStringLiteral("timed out")};
-    }
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
+    return ::runProgram(arguments, home.path());
 }
 
 } // namespace

@@ -1,32 +1,14 @@
 #include <QFile>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-namespace {
-struct ProgramRun {
-    int exitCode;
-    QString out;
-    QString err;
-};
+#include "support/ProgramRun.h"
 
+namespace {
 ProgramRun runProgram(const QStringList &arguments, const QTemporaryDir &home) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), home.path());
-    env.insert(QStringLiteral("XDG_DATA_HOME"), home.path() + QStringLiteral("/data"));
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(KL_PROGRAM), arguments);
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished();
-        return {-1, {}, QStringLiteral("timed out")};
-    }
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
+    return ::runProgram(arguments, home.path());
 }
 } // namespace
 
