@@ -13,9 +13,9 @@ kl_add_gtest(NetworkCameraViewTest SOURCES ${CMAKE_CURRENT_LIST_DIR}/NetworkCame
 # instances across two avahi-daemons in a network namespace (--peer).
 if(TARGET korva-lectern)
     kl_add_gtest(StreamUrlSnapshotTest SOURCES ${CMAKE_CURRENT_LIST_DIR}/StreamUrlSnapshotTest.cpp
-        ${PROJECT_SOURCE_DIR}/tests/app/SnapshotRun.cpp LIBS streamtestsupport)
+        ${PROJECT_SOURCE_DIR}/tests/app/SnapshotRun.cpp ${PROJECT_SOURCE_DIR}/tests/support/ProgramRun.cpp LIBS streamtestsupport)
     add_executable(two_instances_netns_tests ${CMAKE_CURRENT_LIST_DIR}/TwoInstancesNetnsTest.cpp
-                   ${CMAKE_CURRENT_LIST_DIR}/HeadlessRun.cpp ${PROJECT_SOURCE_DIR}/tests/app/SnapshotRun.cpp)
+                   ${CMAKE_CURRENT_LIST_DIR}/HeadlessRun.cpp ${PROJECT_SOURCE_DIR}/tests/app/SnapshotRun.cpp ${PROJECT_SOURCE_DIR}/tests/support/ProgramRun.cpp)
     target_link_libraries(two_instances_netns_tests PRIVATE streamtestsupport)
     kl_target_defaults(two_instances_netns_tests)
     kl_add_netns_test(two_instances_netns.SnapshotAndRepublish two_instances_netns_tests 180 --peer)
