@@ -12,8 +12,7 @@
 
 namespace {
 
-std::vector<std::pair<std::string, std::string>>& comparisons()
-{
+std::vector<std::pair<std::string, std::string>> &comparisons() {
     static std::vector<std::pair<std::string, std::string>> list;
     return list;
 }
@@ -21,10 +20,9 @@ std::vector<std::pair<std::string, std::string>>& comparisons()
 // Prints as usual and remembers each case's time per iteration (real time, in its own unit).
 class RecordingReporter : public benchmark::ConsoleReporter {
 public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
+    void ReportRuns(const std::vector<Run> &runs) override {
         ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs)
+        for (const Run &run : runs)
             if (run.run_type == Run::RT_Iteration && !run.error_occurred)
                 times[run.benchmark_name()] = run.GetAdjustedRealTime() *
                                               benchmark::GetTimeUnitMultiplier(benchmark::kNanosecond) /
@@ -36,21 +34,19 @@ public:
 } // namespace
 
 namespace kl {
-bool compareWith(const std::string& measured, const std::string& baseline)
-{
+bool compareWith(const std::string &measured, const std::string &baseline) {
     comparisons().emplace_back(measured, baseline);
     return true;
 }
 } // namespace kl
 
-int main(int argc, char** argv)
-{
+int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     RecordingReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     if (!comparisons().empty()) std::printf("\nRatios against the same run's baselines:\n");
-    for (const auto& [measured, baseline] : comparisons()) {
+    for (const auto &[measured, baseline] : comparisons()) {
         const auto m = reporter.times.find(measured);
         const auto b = reporter.times.find(baseline);
         if (m == reporter.times.end() || b == reporter.times.end() || b->second <= 0) continue;

@@ -6,5 +6,5 @@
 // Google Benchmark prints them, e.g. "BM_Post/3"). Call at static-initialisation time:
 //   static const bool registered = kl::compareWith("BM_Post/3", "BM_DirectCall/3");
 namespace kl {
-bool compareWith(const std::string& measured, const std::string& baseline);
+bool compareWith(const std::string &measured, const std::string &baseline);
 }

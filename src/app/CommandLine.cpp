@@ -3,17 +3,15 @@
 namespace {
 
 // Accepts "--name VALUE" and "--name=VALUE"; advances `i` past what it used.
-std::optional<QString> takeValue(const QStringList& args, qsizetype& i, const QString& name)
-{
-    const QString& arg = args[i];
+std::optional<QString> takeValue(const QStringList &args, qsizetype &i, const QString &name) {
+    const QString &arg = args[i];
     if (arg.startsWith(name + QLatin1Char('='))) return arg.mid(name.size() + 1);
     if (arg != name) return std::nullopt;
     if (i + 1 >= args.size()) return QString();
     return args[++i];
 }
 
-std::optional<int> toBoundedInt(const QString& text, int min, int max)
-{
+std::optional<int> toBoundedInt(const QString &text, int min, int max) {
     bool ok = false;
     const int value = text.toInt(&ok);
     if (!ok || value < min || value > max) return std::nullopt;
@@ -22,15 +20,15 @@ std::optional<int> toBoundedInt(const QString& text, int min, int max)
 
 } // namespace
 
-CommandLine CommandLine::parse(const QStringList& arguments)
-{
+CommandLine CommandLine::parse(const QStringList &arguments) {
     CommandLine cl;
     auto setMode = [&cl](Mode mode) {
-        if (cl.mode != Mode::Window && cl.mode != mode) cl.error = QStringLiteral("only one mode may be given");
+        if (cl.mode != Mode::Window && cl.mode != mode)
+            cl.error = QStringLiteral("only one mode may be given");
         cl.mode = mode;
     };
     for (qsizetype i = 1; i < arguments.size() && cl.error.isEmpty(); ++i) {
-        const QString& arg = arguments[i];
+        const QString &arg = arguments[i];
         if (arg == QLatin1String("--list-controls")) {
             setMode(Mode::ListControls);
         } else if (arg == QLatin1String("--list-cameras")) {
@@ -64,8 +62,7 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     return cl;
 }
 
-QString CommandLine::usage()
-{
+QString CommandLine::usage() {
     return QStringLiteral(
         "Usage: korva-lectern [MODE] [OPTIONS]\n"
         "\n"

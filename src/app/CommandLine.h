@@ -18,6 +18,6 @@ struct CommandLine {
     std::optional<int> timer; // --timer SECONDS
     QString error;            // set when the words could not be understood
 
-    static CommandLine parse(const QStringList& arguments);
+    static CommandLine parse(const QStringList &arguments);
     static QString usage();
 };

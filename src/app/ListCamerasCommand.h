@@ -9,9 +9,9 @@
 
 struct CommandLine;
 
-// `korva-lectern --list-cameras [--demo[=MODEL]]... [--stream-url URL]...`: runs discovery until it settles (bounded) and
-// prints one line per available camera. Works without cameras, without avahi-daemon and without a
-// display. Results go to standard output, errors to standard error, log lines to the log file.
+// `korva-lectern --list-cameras [--demo[=MODEL]]... [--stream-url URL]...`: runs discovery until it settles
+// (bounded) and prints one line per available camera. Works without cameras, without avahi-daemon and without
+// a display. Results go to standard output, errors to standard error, log lines to the log file.
 class ListCamerasCommand {
 public:
     // How long network cameras get to be found after the USB cameras are in.

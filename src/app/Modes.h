@@ -4,5 +4,5 @@ struct CommandLine;
 
 // The program's modes. Each answers the process exit status.
 namespace Modes {
-int run(const CommandLine& commandLine);
+int run(const CommandLine &commandLine);
 } // namespace Modes

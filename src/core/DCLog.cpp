@@ -4,13 +4,13 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <fcntl.h>
 #include <mutex>
 #include <string>
-#include <ctime>
-
-#include <fcntl.h>
-#include <sys/syscall.h>
 #include <unistd.h>
+
+#include <sys/syscall.h>
 
 #include <QDir>
 #include <QFileInfo>
@@ -27,22 +27,19 @@ struct LogSink {
     bool ownsPrimary = false;
     int echo = -1;
 
-    void replacePrimary(int fd, bool owns)
-    {
+    void replacePrimary(int fd, bool owns) {
         if (ownsPrimary && primary >= 0) ::close(primary);
         primary = fd;
         ownsPrimary = owns;
     }
 };
 
-LogSink& sink()
-{
+LogSink &sink() {
     static LogSink s;
     return s;
 }
 
-void writeAll(int fd, const char* data, size_t size)
-{
+void writeAll(int fd, const char *data, size_t size) {
     while (size > 0) {
         const ssize_t n = ::write(fd, data, size);
         if (n < 0 && errno == EINTR) continue;
@@ -52,20 +49,18 @@ void writeAll(int fd, const char* data, size_t size)
     }
 }
 
-std::string programName()
-{
+std::string programName() {
     static const std::string name = [] {
         char buf[256] = {};
         const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
         if (n <= 0) return std::string("korva-lectern");
-        const char* slash = std::strrchr(buf, '/');
+        const char *slash = std::strrchr(buf, '/');
         return std::string(slash ? slash + 1 : buf);
     }();
     return name;
 }
 
-std::string prefix()
-{
+std::string prefix() {
     // The time zone is read once; localtime_r then never re-reads it, so logging stays cheap and
     // threads do not contend inside the C library.
     static std::once_flag timeZoneOnce;
@@ -84,16 +79,14 @@ std::string prefix()
     return stamp + programName() + ids;
 }
 
-const char* lastPathComponent(const char* path)
-{
-    const char* slash = std::strrchr(path, '/');
+const char *lastPathComponent(const char *path) {
+    const char *slash = std::strrchr(path, '/');
     return slash ? slash + 1 : path;
 }
 
 } // namespace
 
-void DCLog::file(const char* file, const char* function, int lineNumber, const char* format, ...)
-{
+void DCLog::file(const char *file, const char *function, int lineNumber, const char *format, ...) {
     va_list args;
     va_start(args, format);
     va_list copy;
@@ -115,15 +108,14 @@ void DCLog::file(const char* file, const char* function, int lineNumber, const c
     // The line break is always added, so a message that ends in one leaves an empty line after it.
     line += '\n';
 
-    LogSink& s = sink();
+    LogSink &s = sink();
     std::lock_guard lock(s.mutex);
     writeAll(s.primary, line.data(), line.size());
     if (s.echo >= 0) writeAll(s.echo, line.data(), line.size());
 }
 
-void DCLog::redirectStandardStreams(const QString& logFolder)
-{
-    LogSink& s = sink();
+void DCLog::redirectStandardStreams(const QString &logFolder) {
+    LogSink &s = sink();
     std::lock_guard lock(s.mutex);
     if (s.echo < 0 && ::isatty(STDERR_FILENO)) s.echo = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
     if (!LogFolder::ensure(logFolder)) return; // logging stays wherever standard error points
@@ -135,22 +127,20 @@ void DCLog::redirectStandardStreams(const QString& logFolder)
     s.replacePrimary(STDERR_FILENO, false);
 }
 
-bool DCLog::openLogFile(const QString& logFolder)
-{
+bool DCLog::openLogFile(const QString &logFolder) {
     if (!LogFolder::ensure(logFolder)) return false;
     const QByteArray path = QDir(logFolder).filePath(logFileName()).toLocal8Bit();
     const int fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) return false;
-    LogSink& s = sink();
+    LogSink &s = sink();
     std::lock_guard lock(s.mutex);
     s.replacePrimary(fd, true);
     if (s.echo < 0 && ::isatty(STDERR_FILENO)) s.echo = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
     return true;
 }
 
-void DCLog::setLogFileForTesting(const QString& path)
-{
-    LogSink& s = sink();
+void DCLog::setLogFileForTesting(const QString &path) {
+    LogSink &s = sink();
     std::lock_guard lock(s.mutex);
     if (path.isEmpty()) {
         s.replacePrimary(STDERR_FILENO, false);

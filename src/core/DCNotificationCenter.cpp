@@ -13,17 +13,15 @@ struct DCNotificationCenter::Entry {
 
 namespace {
 // Entries whose observer this thread is running now (more than once when posts nest).
-thread_local std::vector<const void*> tlsDelivering;
+thread_local std::vector<const void *> tlsDelivering;
 } // namespace
 
-DCNotificationCenter& DCNotificationCenter::defaultCenter()
-{
+DCNotificationCenter &DCNotificationCenter::defaultCenter() {
     static DCNotificationCenter center;
     return center;
 }
 
-DCNotificationCenter::Token DCNotificationCenter::addObserver(const QString& name, Observer observer)
-{
+DCNotificationCenter::Token DCNotificationCenter::addObserver(const QString &name, Observer observer) {
     std::lock_guard lock(mutex_);
     const Token token = nextToken_++;
     auto entry = std::make_shared<Entry>();
@@ -34,15 +32,15 @@ DCNotificationCenter::Token DCNotificationCenter::addObserver(const QString& nam
     return token;
 }
 
-void DCNotificationCenter::removeObserver(Token token)
-{
+void DCNotificationCenter::removeObserver(Token token) {
     std::shared_ptr<Entry> removed;
     {
         std::lock_guard lock(mutex_);
         const auto nameIt = names_.find(token);
         if (nameIt == names_.end()) return;
-        EntryList& list = byName_[nameIt->second];
-        const auto it = std::find_if(list.begin(), list.end(), [&](const auto& e) { return e->token == token; });
+        EntryList &list = byName_[nameIt->second];
+        const auto it =
+            std::find_if(list.begin(), list.end(), [&](const auto &e) { return e->token == token; });
         if (it != list.end()) {
             removed = *it;
             list.erase(it);
@@ -54,11 +52,11 @@ void DCNotificationCenter::removeObserver(Token token)
     removed->alive = false;
     // Calls this very thread is making may stay; wait only for other threads' calls to end.
     const int own = static_cast<int>(std::count(tlsDelivering.begin(), tlsDelivering.end(), removed.get()));
-    while (removed->inFlight.load() > own) std::this_thread::yield();
+    while (removed->inFlight.load() > own)
+        std::this_thread::yield();
 }
 
-void DCNotificationCenter::collect(const QString& name, EntryList& out) const
-{
+void DCNotificationCenter::collect(const QString &name, EntryList &out) const {
     std::lock_guard lock(mutex_);
     if (const auto it = byName_.find(name); it != byName_.end()) out = it->second;
     if (!name.isEmpty()) {
@@ -67,11 +65,10 @@ void DCNotificationCenter::collect(const QString& name, EntryList& out) const
     }
 }
 
-void DCNotificationCenter::postNotification(const DCNotification& notification)
-{
+void DCNotificationCenter::postNotification(const DCNotification &notification) {
     EntryList entries;
     collect(notification.name, entries);
-    for (const auto& entry : entries) {
+    for (const auto &entry : entries) {
         entry->inFlight.fetch_add(1);
         // Checked after announcing the call, so a remover either sees this call or we see its flag.
         if (entry->alive.load()) {
@@ -83,8 +80,7 @@ void DCNotificationCenter::postNotification(const DCNotification& notification)
     }
 }
 
-void DCNotificationCenter::postNotificationName(const QString& name, const QVariant& object,
-                                                const QVariantMap& userInfo)
-{
+void DCNotificationCenter::postNotificationName(const QString &name, const QVariant &object,
+                                                const QVariantMap &userInfo) {
     postNotification(DCNotification{name, object, userInfo});
 }

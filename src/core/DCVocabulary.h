@@ -6,67 +6,104 @@
 // Names and keys are the exact strings that travel on the notification centre and in the defaults file.
 
 namespace DCNote {
-inline const QString CameraFrequencyDidChangeNotification = QStringLiteral("CameraFrequencyDidChangeNotification");
+inline const QString CameraFrequencyDidChangeNotification =
+    QStringLiteral("CameraFrequencyDidChangeNotification");
 inline const QString DCAppWillSnapshotNotification = QStringLiteral("DCAppWillSnapshotNotification");
-inline const QString DCCamSettingDidRestoreNotification = QStringLiteral("DCCamSettingDidRestoreNotification");
-inline const QString DCCamSettingDidSetOurValueNotification = QStringLiteral("DCCamSettingDidSetOurValueNotification");
-inline const QString DCCamSettingDidSetToDefaultNotification = QStringLiteral("DCCamSettingDidSetToDefaultNotification");
-inline const QString DCCamSettingWillRestoreNotification = QStringLiteral("DCCamSettingWillRestoreNotification");
-inline const QString DCCamSettingWillSetOurValueNotification = QStringLiteral("DCCamSettingWillSetOurValueNotification");
+inline const QString DCCamSettingDidRestoreNotification =
+    QStringLiteral("DCCamSettingDidRestoreNotification");
+inline const QString DCCamSettingDidSetOurValueNotification =
+    QStringLiteral("DCCamSettingDidSetOurValueNotification");
+inline const QString DCCamSettingDidSetToDefaultNotification =
+    QStringLiteral("DCCamSettingDidSetToDefaultNotification");
+inline const QString DCCamSettingWillRestoreNotification =
+    QStringLiteral("DCCamSettingWillRestoreNotification");
+inline const QString DCCamSettingWillSetOurValueNotification =
+    QStringLiteral("DCCamSettingWillSetOurValueNotification");
 inline const QString DCCameraDidAdd = QStringLiteral("DCCameraDidAdd");
 inline const QString DCCameraDidChange = QStringLiteral("DCCameraDidChange");
 inline const QString DCCameraDidRemove = QStringLiteral("DCCameraDidRemove");
 inline const QString DCCameraModeZoomAreaChange = QStringLiteral("DCCameraModeZoomAreaChange");
 inline const QString DCCameraModeZoomDidChange = QStringLiteral("DCCameraModeZoomDidChange");
 inline const QString DCCameraWillChange = QStringLiteral("DCCameraWillChange");
-inline const QString DCCaptureDidInvalidateTimerNotification = QStringLiteral("DCCaptureDidInvalidateTimerNotification");
-inline const QString DCCaptureDidTriggleTimerNotification = QStringLiteral("DCCaptureDidTriggleTimerNotification");
-inline const QString DCCaptureFocusDidSetContinousNotification = QStringLiteral("DCCaptureFocusDidSetContinousNotification");
-inline const QString DCCaptureFocusDidSetSingleNotification = QStringLiteral("DCCaptureFocusDidSetSingleNotification");
-inline const QString DCCaptureViewWillFeedbackNotification = QStringLiteral("DCCaptureViewWillFeedbackNotification");
-inline const QString DCCaptureViewWillUpdateExposureNotification = QStringLiteral("DCCaptureViewWillUpdateExposureNotification");
-inline const QString DCCaptureWillDigitalZoomNotification = QStringLiteral("DCCaptureWillDigitalZoomNotification");
+inline const QString DCCaptureDidInvalidateTimerNotification =
+    QStringLiteral("DCCaptureDidInvalidateTimerNotification");
+inline const QString DCCaptureDidTriggleTimerNotification =
+    QStringLiteral("DCCaptureDidTriggleTimerNotification");
+inline const QString DCCaptureFocusDidSetContinousNotification =
+    QStringLiteral("DCCaptureFocusDidSetContinousNotification");
+inline const QString DCCaptureFocusDidSetSingleNotification =
+    QStringLiteral("DCCaptureFocusDidSetSingleNotification");
+inline const QString DCCaptureViewWillFeedbackNotification =
+    QStringLiteral("DCCaptureViewWillFeedbackNotification");
+inline const QString DCCaptureViewWillUpdateExposureNotification =
+    QStringLiteral("DCCaptureViewWillUpdateExposureNotification");
+inline const QString DCCaptureWillDigitalZoomNotification =
+    QStringLiteral("DCCaptureWillDigitalZoomNotification");
 inline const QString DCCaptureWillMirrorNotification = QStringLiteral("DCCaptureWillMirrorNotification");
-inline const QString DCCaptureWillUpdateTimerNotification = QStringLiteral("DCCaptureWillUpdateTimerNotification");
-inline const QString DCDeviceCacheWillUpdateExposureNotification = QStringLiteral("DCDeviceCacheWillUpdateExposureNotification");
-inline const QString DCDeviceCacheWillUpdateMirrorNotification = QStringLiteral("DCDeviceCacheWillUpdateMirrorNotification");
-inline const QString DCDeviceCacheWillUpdateTimerNotification = QStringLiteral("DCDeviceCacheWillUpdateTimerNotification");
-inline const QString DCDeviceCacheWillUpdateZoomFactorNotification = QStringLiteral("DCDeviceCacheWillUpdateZoomFactorNotification");
+inline const QString DCCaptureWillUpdateTimerNotification =
+    QStringLiteral("DCCaptureWillUpdateTimerNotification");
+inline const QString DCDeviceCacheWillUpdateExposureNotification =
+    QStringLiteral("DCDeviceCacheWillUpdateExposureNotification");
+inline const QString DCDeviceCacheWillUpdateMirrorNotification =
+    QStringLiteral("DCDeviceCacheWillUpdateMirrorNotification");
+inline const QString DCDeviceCacheWillUpdateTimerNotification =
+    QStringLiteral("DCDeviceCacheWillUpdateTimerNotification");
+inline const QString DCDeviceCacheWillUpdateZoomFactorNotification =
+    QStringLiteral("DCDeviceCacheWillUpdateZoomFactorNotification");
 inline const QString DCFileDidCreateNotification = QStringLiteral("DCFileDidCreateNotification");
-inline const QString DCFocusSoundEffectDidChangeNotification = QStringLiteral("DCFocusSoundEffectDidChangeNotification");
+inline const QString DCFocusSoundEffectDidChangeNotification =
+    QStringLiteral("DCFocusSoundEffectDidChangeNotification");
 inline const QString DCFullScreenSetAutoFocus = QStringLiteral("DCFullScreenSetAutoFocus");
-inline const QString DCFullScreenSetExposureLockNotification = QStringLiteral("DCFullScreenSetExposureLockNotification");
-inline const QString DCFullScreenSetExposureNotification = QStringLiteral("DCFullScreenSetExposureNotification");
+inline const QString DCFullScreenSetExposureLockNotification =
+    QStringLiteral("DCFullScreenSetExposureLockNotification");
+inline const QString DCFullScreenSetExposureNotification =
+    QStringLiteral("DCFullScreenSetExposureNotification");
 inline const QString DCFullScreenSetFocusLength = QStringLiteral("DCFullScreenSetFocusLength");
 inline const QString DCFullScreenSetMirrorNotification = QStringLiteral("DCFullScreenSetMirrorNotification");
-inline const QString DCFullScreenSetResolutionNotification = QStringLiteral("DCFullScreenSetResolutionNotification");
+inline const QString DCFullScreenSetResolutionNotification =
+    QStringLiteral("DCFullScreenSetResolutionNotification");
 inline const QString DCFullScreenSetTimerNotification = QStringLiteral("DCFullScreenSetTimerNotification");
 inline const QString DCFullScreenSetZoomNotification = QStringLiteral("DCFullScreenSetZoomNotification");
-inline const QString DCInstantPreviewDidChangeNotification = QStringLiteral("DCInstantPreviewDidChangeNotification");
-inline const QString DCKeepCameraSetDidChangeNotification = QStringLiteral("DCKeepCameraSetDidChangeNotification");
+inline const QString DCInstantPreviewDidChangeNotification =
+    QStringLiteral("DCInstantPreviewDidChangeNotification");
+inline const QString DCKeepCameraSetDidChangeNotification =
+    QStringLiteral("DCKeepCameraSetDidChangeNotification");
 inline const QString DCNotificationAppExitFullScreen = QStringLiteral("DCNotificationAppExitFullScreen");
 inline const QString DCNotificationCameraCustomButton = QStringLiteral("DCNotificationCameraCustomButton");
-inline const QString DCNotificationCameraDidBeginAutoFocus = QStringLiteral("DCNotificationCameraDidBeginAutoFocus");
-inline const QString DCNotificationCameraDidCancelAutoFocus = QStringLiteral("DCNotificationCameraDidCancelAutoFocus");
-inline const QString DCNotificationCameraDidEndAutoFocus = QStringLiteral("DCNotificationCameraDidEndAutoFocus");
-inline const QString DCNotificationCameraSetToContinueFocus = QStringLiteral("DCNotificationCameraSetToContinueFocus");
-inline const QString DCNotificationCameraSetToSingleFocus = QStringLiteral("DCNotificationCameraSetToSingleFocus");
-inline const QString DCNotificationCameraWillBeginSelfAutoFocus = QStringLiteral("DCNotificationCameraWillBeginSelfAutoFocus");
-inline const QString DCNotificationCommandRestartCaptureView = QStringLiteral("DCNotificationCommandRestartCaptureView");
-inline const QString DCNotificationMainWindowDoubleClicked = QStringLiteral("DCNotificationMainWindowDoubleClicked");
+inline const QString DCNotificationCameraDidBeginAutoFocus =
+    QStringLiteral("DCNotificationCameraDidBeginAutoFocus");
+inline const QString DCNotificationCameraDidCancelAutoFocus =
+    QStringLiteral("DCNotificationCameraDidCancelAutoFocus");
+inline const QString DCNotificationCameraDidEndAutoFocus =
+    QStringLiteral("DCNotificationCameraDidEndAutoFocus");
+inline const QString DCNotificationCameraSetToContinueFocus =
+    QStringLiteral("DCNotificationCameraSetToContinueFocus");
+inline const QString DCNotificationCameraSetToSingleFocus =
+    QStringLiteral("DCNotificationCameraSetToSingleFocus");
+inline const QString DCNotificationCameraWillBeginSelfAutoFocus =
+    QStringLiteral("DCNotificationCameraWillBeginSelfAutoFocus");
+inline const QString DCNotificationCommandRestartCaptureView =
+    QStringLiteral("DCNotificationCommandRestartCaptureView");
+inline const QString DCNotificationMainWindowDoubleClicked =
+    QStringLiteral("DCNotificationMainWindowDoubleClicked");
 inline const QString DCNotificationReportExposure = QStringLiteral("DCNotificationReportExposure");
 inline const QString DCNotificationReportFocusAuto = QStringLiteral("DCNotificationReportFocusAuto");
 inline const QString DCNotificationReportFocusLength = QStringLiteral("DCNotificationReportFocusLength");
 inline const QString DCNotificationSnapshot = QStringLiteral("DCNotificationSnapshot");
-inline const QString DCPhotoLibraryLocationDidChangeNotification = QStringLiteral("DCPhotoLibraryLocationDidChangeNotification");
-inline const QString DCPhotoNameFormatSelDidChangeNotification = QStringLiteral("DCPhotoNameFormatSelDidChangeNotification");
-inline const QString DCProgramKeyFunctionDidChangeNotification = QStringLiteral("DCProgramKeyFunctionDidChangeNotification");
-inline const QString DCSnapshotSoundEffectDidChangeNotification = QStringLiteral("DCSnapshotSoundEffectDidChangeNotification");
+inline const QString DCPhotoLibraryLocationDidChangeNotification =
+    QStringLiteral("DCPhotoLibraryLocationDidChangeNotification");
+inline const QString DCPhotoNameFormatSelDidChangeNotification =
+    QStringLiteral("DCPhotoNameFormatSelDidChangeNotification");
+inline const QString DCProgramKeyFunctionDidChangeNotification =
+    QStringLiteral("DCProgramKeyFunctionDidChangeNotification");
+inline const QString DCSnapshotSoundEffectDidChangeNotification =
+    QStringLiteral("DCSnapshotSoundEffectDidChangeNotification");
 inline const QString DCWillDisplayImage = QStringLiteral("DCWillDisplayImage");
 inline const QString ServerNotificationStateChanged = QStringLiteral("ServerNotificationStateChanged");
 inline const QString VideoStreamServerDidStart = QStringLiteral("VideoStreamServerDidStart");
 inline const QString VideoStreamServerDidStop = QStringLiteral("VideoStreamServerDidStop");
-inline const QString VideoStreamSetDidChangeNotification = QStringLiteral("VideoStreamSetDidChangeNotification");
+inline const QString VideoStreamSetDidChangeNotification =
+    QStringLiteral("VideoStreamSetDidChangeNotification");
 } // namespace DCNote
 
 // User-info keys.

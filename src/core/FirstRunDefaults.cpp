@@ -10,15 +10,13 @@
 
 namespace FirstRunDefaults {
 
-QString defaultPhotoLibraryPath()
-{
+QString defaultPhotoLibraryPath() {
     QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
     if (pictures.isEmpty()) pictures = QDir::home().filePath(QStringLiteral("Pictures"));
     return QDir(pictures).filePath(QStringLiteral("Korva Lectern"));
 }
 
-void setAppDefault(UserDefaults& defaults)
-{
+void setAppDefault(UserDefaults &defaults) {
     QString library = defaults.stringForKey(DCDefaults::PhotoLibraryLocation);
     if (library.isEmpty()) {
         library = defaultPhotoLibraryPath();

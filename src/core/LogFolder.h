@@ -11,5 +11,5 @@ public:
 
     // Makes sure `path` is a folder: anything else standing there is removed first, missing parents
     // are created. Answers whether a folder is there afterwards.
-    static bool ensure(const QString& path);
+    static bool ensure(const QString &path);
 };

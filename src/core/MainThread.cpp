@@ -6,14 +6,12 @@
 
 namespace MainThread {
 
-bool isCurrent()
-{
-    const QCoreApplication* app = QCoreApplication::instance();
+bool isCurrent() {
+    const QCoreApplication *app = QCoreApplication::instance();
     return !app || QThread::currentThread() == app->thread();
 }
 
-void run(std::function<void()> work)
-{
+void run(std::function<void()> work) {
     if (isCurrent()) {
         work();
         return;
@@ -21,8 +19,7 @@ void run(std::function<void()> work)
     QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(work), Qt::QueuedConnection);
 }
 
-void runAndWait(std::function<void()> work)
-{
+void runAndWait(std::function<void()> work) {
     if (isCurrent()) {
         work();
         return;

@@ -14,8 +14,8 @@ class OperationQueue {
 public:
     explicit OperationQueue(std::string name, int maxConcurrentOperationCount = 1);
     ~OperationQueue();
-    OperationQueue(const OperationQueue&) = delete;
-    OperationQueue& operator=(const OperationQueue&) = delete;
+    OperationQueue(const OperationQueue &) = delete;
+    OperationQueue &operator=(const OperationQueue &) = delete;
 
     void addOperation(std::function<void()> operation);
     // Blocks until every operation queued so far has finished. Must not be called from a worker.

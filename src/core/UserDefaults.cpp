@@ -16,23 +16,22 @@ namespace {
 constexpr qint64 kMaxFileSize = 16 * 1024 * 1024;
 } // namespace
 
-UserDefaults::UserDefaults(QString filePath) : filePath_(std::move(filePath)) { load(); }
+UserDefaults::UserDefaults(QString filePath) : filePath_(std::move(filePath)) {
+    load();
+}
 
-UserDefaults& UserDefaults::standardUserDefaults()
-{
+UserDefaults &UserDefaults::standardUserDefaults() {
     static UserDefaults defaults(defaultFilePath());
     return defaults;
 }
 
-QString UserDefaults::defaultFilePath()
-{
+QString UserDefaults::defaultFilePath() {
     QString base = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     if (base.isEmpty()) base = QDir::tempPath();
     return QDir(base).filePath(QStringLiteral("korva-lectern/defaults.json"));
 }
 
-void UserDefaults::load()
-{
+void UserDefaults::load() {
     QFile file(filePath_);
     if (!file.exists()) return;
 
@@ -55,9 +54,8 @@ void UserDefaults::load()
     }
     file.close();
 
-    const QString aside =
-        filePath_ + QStringLiteral(".corrupt-") +
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
+    const QString aside = filePath_ + QStringLiteral(".corrupt-") +
+                          QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
     if (QFile::rename(filePath_, aside)) {
         DCLog("user defaults %s unusable (%s): kept as %s, starting with defaults", qUtf8Printable(filePath_),
               qUtf8Printable(problem), qUtf8Printable(aside));
@@ -68,20 +66,17 @@ void UserDefaults::load()
     }
 }
 
-QVariant UserDefaults::objectForKey(const QString& key) const
-{
+QVariant UserDefaults::objectForKey(const QString &key) const {
     std::lock_guard lock(mutex_);
     return values_.value(key);
 }
 
-bool UserDefaults::hasKey(const QString& key) const
-{
+bool UserDefaults::hasKey(const QString &key) const {
     std::lock_guard lock(mutex_);
     return values_.contains(key);
 }
 
-bool UserDefaults::boolForKey(const QString& key) const
-{
+bool UserDefaults::boolForKey(const QString &key) const {
     const QVariant v = objectForKey(key);
     if (v.typeId() == QMetaType::QString) {
         const QString s = v.toString().trimmed().toLower();
@@ -90,18 +85,18 @@ bool UserDefaults::boolForKey(const QString& key) const
     return v.toBool();
 }
 
-qint64 UserDefaults::integerForKey(const QString& key) const
-{
+qint64 UserDefaults::integerForKey(const QString &key) const {
     const QVariant v = objectForKey(key);
     if (v.typeId() == QMetaType::Double) return static_cast<qint64>(v.toDouble());
     if (v.typeId() == QMetaType::QString) return static_cast<qint64>(v.toString().trimmed().toDouble());
     return v.toLongLong();
 }
 
-double UserDefaults::doubleForKey(const QString& key) const { return objectForKey(key).toDouble(); }
+double UserDefaults::doubleForKey(const QString &key) const {
+    return objectForKey(key).toDouble();
+}
 
-QString UserDefaults::stringForKey(const QString& key) const
-{
+QString UserDefaults::stringForKey(const QString &key) const {
     const QVariant v = objectForKey(key);
     switch (v.typeId()) {
     case QMetaType::QString:
@@ -115,10 +110,11 @@ QString UserDefaults::stringForKey(const QString& key) const
     }
 }
 
-QVariantMap UserDefaults::dictionaryForKey(const QString& key) const { return objectForKey(key).toMap(); }
+QVariantMap UserDefaults::dictionaryForKey(const QString &key) const {
+    return objectForKey(key).toMap();
+}
 
-void UserDefaults::setObject(const QVariant& object, const QString& forKey)
-{
+void UserDefaults::setObject(const QVariant &object, const QString &forKey) {
     std::lock_guard lock(mutex_);
     if (object.isValid())
         values_.insert(forKey, object);
@@ -126,14 +122,12 @@ void UserDefaults::setObject(const QVariant& object, const QString& forKey)
         values_.remove(forKey);
 }
 
-void UserDefaults::removeObjectForKey(const QString& key)
-{
+void UserDefaults::removeObjectForKey(const QString &key) {
     std::lock_guard lock(mutex_);
     values_.remove(key);
 }
 
-bool UserDefaults::synchronize()
-{
+bool UserDefaults::synchronize() {
     std::lock_guard lock(mutex_);
     if (!writable_) {
         DCLog("user defaults not saved: %s is kept as it was", qUtf8Printable(filePath_));
@@ -142,12 +136,14 @@ bool UserDefaults::synchronize()
     QDir().mkpath(QFileInfo(filePath_).absolutePath());
     QSaveFile file(filePath_);
     if (!file.open(QIODevice::WriteOnly)) {
-        DCLog("user defaults not saved to %s: %s", qUtf8Printable(filePath_), qUtf8Printable(file.errorString()));
+        DCLog("user defaults not saved to %s: %s", qUtf8Printable(filePath_),
+              qUtf8Printable(file.errorString()));
         return false;
     }
     file.write(QJsonDocument(QJsonObject::fromVariantMap(values_)).toJson(QJsonDocument::Indented));
     if (!file.commit()) {
-        DCLog("user defaults not saved to %s: %s", qUtf8Printable(filePath_), qUtf8Printable(file.errorString()));
+        DCLog("user defaults not saved to %s: %s", qUtf8Printable(filePath_),
+              qUtf8Printable(file.errorString()));
         return false;
     }
     return true;

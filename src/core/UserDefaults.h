@@ -14,25 +14,25 @@
 class UserDefaults {
 public:
     explicit UserDefaults(QString filePath);
-    UserDefaults(const UserDefaults&) = delete;
-    UserDefaults& operator=(const UserDefaults&) = delete;
+    UserDefaults(const UserDefaults &) = delete;
+    UserDefaults &operator=(const UserDefaults &) = delete;
 
     // The process-wide store under the XDG config folder ($XDG_CONFIG_HOME/korva-lectern/defaults.json).
-    static UserDefaults& standardUserDefaults();
+    static UserDefaults &standardUserDefaults();
     static QString defaultFilePath();
 
-    QVariant objectForKey(const QString& key) const;
-    bool hasKey(const QString& key) const;
-    bool boolForKey(const QString& key) const;
-    qint64 integerForKey(const QString& key) const;
-    double doubleForKey(const QString& key) const;
-    QString stringForKey(const QString& key) const;
-    QVariantMap dictionaryForKey(const QString& key) const;
+    QVariant objectForKey(const QString &key) const;
+    bool hasKey(const QString &key) const;
+    bool boolForKey(const QString &key) const;
+    qint64 integerForKey(const QString &key) const;
+    double doubleForKey(const QString &key) const;
+    QString stringForKey(const QString &key) const;
+    QVariantMap dictionaryForKey(const QString &key) const;
 
-    void setObject(const QVariant& object, const QString& forKey);
-    void setBool(bool value, const QString& forKey) { setObject(value, forKey); }
-    void setInteger(qint64 value, const QString& forKey) { setObject(value, forKey); }
-    void removeObjectForKey(const QString& key);
+    void setObject(const QVariant &object, const QString &forKey);
+    void setBool(bool value, const QString &forKey) { setObject(value, forKey); }
+    void setInteger(qint64 value, const QString &forKey) { setObject(value, forKey); }
+    void removeObjectForKey(const QString &key);
 
     // Writes the whole store to its file (temporary file, then rename). False, with a log line, on
     // failure; the in-memory values are kept either way.

@@ -1,11 +1,10 @@
 #include "V4L2UsbDevice.h"
 
 #include <algorithm>
+#include <cerrno>
 
 #include <QDir>
 #include <QFileInfo>
-
-#include <cerrno>
 
 #include "devices/LibusbHidTransport.h"
 #include "devices/UsbSysfs.h"

@@ -4,13 +4,14 @@
 
 int counter = 0;
 
-int main()
-{
+int main() {
     std::thread a([] {
-        for (int i = 0; i < 100000; ++i) ++counter;
+        for (int i = 0; i < 100000; ++i)
+            ++counter;
     });
     std::thread b([] {
-        for (int i = 0; i < 100000; ++i) ++counter;
+        for (int i = 0; i < 100000; ++i)
+            ++counter;
     });
     a.join();
     b.join();

@@ -4,7 +4,13 @@
 #include "tsan_suppressions.inc"
 
 extern "C" {
-const char* __tsan_default_suppressions() { return kTsanSuppressions; }
-const char* __tsan_default_options() { return "second_deadlock_stack=1"; }
-const char* __ubsan_default_options() { return "print_stacktrace=1:halt_on_error=1"; }
+const char *__tsan_default_suppressions() {
+    return kTsanSuppressions;
+}
+const char *__tsan_default_options() {
+    return "second_deadlock_stack=1";
+}
+const char *__ubsan_default_options() {
+    return "print_stacktrace=1:halt_on_error=1";
+}
 }

@@ -11,28 +11,29 @@
 
 namespace {
 
-void usePrivateHome()
-{
+void usePrivateHome() {
     const QString home = QStringLiteral(KL_TEST_HOME);
     const struct {
-        const char* name;
-        const char* sub;
-    } vars[] = {{"HOME", ""},           {"XDG_CONFIG_HOME", "/config"}, {"XDG_DATA_HOME", "/data"},
-                {"XDG_CACHE_HOME", "/cache"}, {"XDG_RUNTIME_DIR", "/runtime"}};
-    for (const auto& v : vars) {
+        const char *name;
+        const char *sub;
+    } vars[] = {{"HOME", ""},
+                {"XDG_CONFIG_HOME", "/config"},
+                {"XDG_DATA_HOME", "/data"},
+                {"XDG_CACHE_HOME", "/cache"},
+                {"XDG_RUNTIME_DIR", "/runtime"}};
+    for (const auto &v : vars) {
         const QString path = home + QLatin1String(v.sub);
         QDir().mkpath(path);
         ::setenv(v.name, path.toLocal8Bit().constData(), 1);
     }
-    QFile::setPermissions(home + QStringLiteral("/runtime"), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                                  QFileDevice::ExeOwner);
+    QFile::setPermissions(home + QStringLiteral("/runtime"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
 }
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char **argv) {
     usePrivateHome();
     ::testing::InitGoogleTest(&argc, argv);
     QCoreApplication app(argc, argv);

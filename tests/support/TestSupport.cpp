@@ -7,12 +7,15 @@
 
 #include "core/DCLog.h"
 
-LogCapture::LogCapture() : path_(dir_.filePath(QStringLiteral("log.txt"))) { DCLog::setLogFileForTesting(path_); }
+LogCapture::LogCapture() : path_(dir_.filePath(QStringLiteral("log.txt"))) {
+    DCLog::setLogFileForTesting(path_);
+}
 
-LogCapture::~LogCapture() { DCLog::setLogFileForTesting(QString()); }
+LogCapture::~LogCapture() {
+    DCLog::setLogFileForTesting(QString());
+}
 
-QStringList LogCapture::lines() const
-{
+QStringList LogCapture::lines() const {
     QFile file(path_);
     if (!file.open(QIODevice::ReadOnly)) return {};
     QStringList out = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
@@ -20,25 +23,22 @@ QStringList LogCapture::lines() const
     return out;
 }
 
-QStringList LogCapture::messages() const
-{
+QStringList LogCapture::messages() const {
     QStringList out;
-    for (const QString& line : lines()) {
+    for (const QString &line : lines()) {
         const qsizetype at = line.indexOf(QLatin1String("; "));
         out << (at < 0 ? line : line.mid(at + 2));
     }
     return out;
 }
 
-bool LogCapture::contains(const QString& messagePart) const
-{
-    for (const QString& m : messages())
+bool LogCapture::contains(const QString &messagePart) const {
+    for (const QString &m : messages())
         if (m.contains(messagePart)) return true;
     return false;
 }
 
-bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout)
-{
+bool waitUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout) {
     QElapsedTimer timer;
     timer.start();
     while (!done()) {

@@ -15,7 +15,7 @@ public:
     QStringList lines() const;
     // The text after "file:line function; " of each line.
     QStringList messages() const;
-    bool contains(const QString& messagePart) const;
+    bool contains(const QString &messagePart) const;
 
 private:
     QTemporaryDir dir_;
@@ -23,4 +23,5 @@ private:
 };
 
 // Runs the main thread's event loop until `done` answers true or `timeout` passes. Answers `done()`.
-bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = std::chrono::seconds(5));
+bool waitUntil(const std::function<bool()> &done,
+               std::chrono::milliseconds timeout = std::chrono::seconds(5));

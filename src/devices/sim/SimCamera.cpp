@@ -106,10 +106,11 @@ void SimCamera::vanish() {
 }
 
 bool SimCamera::setModel(const QString &shortModel) {
-    static const std::map<QString, uint32_t> kProductIds{
-        {QStringLiteral("Orb"), 0x0204},     {QStringLiteral("Orb-R"), 0x0208},
-        {QStringLiteral("Wren"), 0x0205},    {QStringLiteral("Wren-HD"), 0x0206},
-        {QStringLiteral("Kite-1 HD"), 0x0207}};
+    static const std::map<QString, uint32_t> kProductIds{{QStringLiteral("Orb"), 0x0204},
+                                                         {QStringLiteral("Orb-R"), 0x0208},
+                                                         {QStringLiteral("Wren"), 0x0205},
+                                                         {QStringLiteral("Wren-HD"), 0x0206},
+                                                         {QStringLiteral("Kite-1 HD"), 0x0207}};
     const auto it = kProductIds.find(shortModel);
     if (it == kProductIds.end()) return false;
     std::lock_guard lock(mutex_);
