@@ -20,6 +20,7 @@
 #include "devices/UsbDevice.h"
 #include "dnssd/AvahiDnsSdProvider.h"
 #include "dnssd/DnsSdLimits.h"
+#include "dnssd/DnsSdOwnNames.h"
 #include "dnssd/DnsSdProvider.h"
 
 namespace {
@@ -85,6 +86,7 @@ DCCamerasController::DCCamerasController(Dependencies dependencies)
       deviceWork_(std::make_unique<ThreadWorkQueue>()) {
     if (!dependencies_.sleep)
         dependencies_.sleep = [](std::chrono::milliseconds time) { std::this_thread::sleep_for(time); };
+    if (!dependencies_.ownServiceNames) dependencies_.ownServiceNames = DnsSdOwnNames::shared();
 }
 
 DCCamerasController::~DCCamerasController() {
@@ -288,6 +290,10 @@ void DCCamerasController::waitUntilSettled() {
 void DCCamerasController::deviceThreadEntry() {
     context_ = new QObject;
     deviceWork_->attach();
+    ownNamesListener_ =
+        dependencies_.ownServiceNames->addListener([this](const QString &name, DnsSdOwnNames::Change change) {
+            deviceWork_->post([this, name, change] { ownServiceNameChanged(name, change); });
+        });
     for (const auto &source : dependencies_.deviceSources) {
         if (source && source->start(*this)) startedSources_.push_back(source);
     }
@@ -296,6 +302,7 @@ void DCCamerasController::deviceThreadEntry() {
 }
 
 void DCCamerasController::stopMonitoring() {
+    dependencies_.ownServiceNames->removeListener(ownNamesListener_);
     for (const auto &source : startedSources_)
         source->stop();
     startedSources_.clear();
@@ -385,10 +392,17 @@ void DCCamerasController::didFindService(DnsSdBrowser &browser, const DnsSdServi
     if (&browser == streamServiceBrowser_.get()) streamFailures_ = 0;
     const QString type = DnsSdLimits::withTrailingDot(service.type);
     if (type != kAnnouncementType && type != kStreamType) return;
+    if (dependencies_.ownServiceNames->contains(service.name)) {
+        DCLog("Passing over our own announcement %s", qUtf8Printable(service.name));
+        return;
+    }
     // The two services of one instance share their name, which is also the camera's model name.
     std::shared_ptr<DCNetCamera> camera = netCameraNamed(service.wireName());
     const bool isNew = !camera;
     if (isNew) camera = DCNetCamera::camera();
+    // Found again after the browsers started over: nothing new.
+    const auto known = type == kAnnouncementType ? camera->deviceNetService() : camera->streamNetService();
+    if (known && known->sameService(service)) return;
     if (type == kAnnouncementType)
         camera->setDeviceNetService(service);
     else
@@ -404,6 +418,18 @@ void DCCamerasController::didRemoveService(DnsSdBrowser &, const DnsSdService &s
     DCLog("Service removed: %s", qUtf8Printable(service.name));
     // Losing either service removes the camera.
     if (const auto camera = netCameraNamed(service.wireName())) removeAfterQueuedOperations(camera);
+}
+
+void DCCamerasController::ownServiceNameChanged(const QString &name, DnsSdOwnNames::Change change) {
+    if (change == DnsSdOwnNames::Change::GivenUp) {
+        restartNetServiceBrowsers();
+        return;
+    }
+    if (change != DnsSdOwnNames::Change::Added) return;
+    if (const auto camera = netCameraNamed(name.toUtf8())) {
+        DCLog("%s is our own announcement: no longer a network camera", qUtf8Printable(name));
+        removeAfterQueuedOperations(camera);
+    }
 }
 
 void DCCamerasController::didNotSearch(DnsSdBrowser &browser, const DnsSdError &error) {

@@ -17,6 +17,7 @@
 #include "devices/DCCamera.h"
 #include "devices/DeviceSource.h"
 #include "dnssd/DnsSdBrowser.h"
+#include "dnssd/DnsSdOwnNames.h"
 
 class DCNetCamera;
 class DCUVCCamera;
@@ -50,6 +51,9 @@ public:
     struct Dependencies {
         // Null: no network cameras.
         std::shared_ptr<DnsSdProvider> dnsSdProvider;
+        // The names this program announces its own stream under: services of these names are never
+        // offered as network cameras. Null: the program's shared set.
+        std::shared_ptr<DnsSdOwnNames> ownServiceNames;
         // Where USB cameras come from; started on the device thread in this order.
         std::vector<std::shared_ptr<DeviceSource>> deviceSources;
         // The settle after an arrival sleeps through this; null sleeps for real.
@@ -124,6 +128,9 @@ private:
     void didNotSearch(DnsSdBrowser &browser, const DnsSdError &error) override;
     void restartSearch(DnsSdBrowser *browser);
     std::shared_ptr<DCNetCamera> netCameraNamed(const QByteArray &wireName) const;
+    // A name became ours: a camera found under it is (or will be replaced by) our own announcement.
+    // A name we gave up hid another machine's services meanwhile: look again.
+    void ownServiceNameChanged(const QString &name, DnsSdOwnNames::Change change);
     void detachAll();
     void postNotification(const QString &name, bool fromController, const QVariantMap &userInfo = {});
 
@@ -150,6 +157,7 @@ private:
     QTimer *cameraStatusUpdateTimer_ = nullptr;
     std::unique_ptr<DnsSdBrowser> announcementServiceBrowser_;
     std::unique_ptr<DnsSdBrowser> streamServiceBrowser_;
+    int ownNamesListener_ = 0;
     int announcementFailures_ = 0;
     int streamFailures_ = 0;
     std::vector<std::shared_ptr<DeviceSource>> startedSources_;

@@ -1,5 +1,6 @@
 #include "DnsSdLimits.h"
 
+#include <QRegularExpression>
 #include <QStringDecoder>
 
 #include "core/DCLog.h"
@@ -22,18 +23,40 @@ QList<QByteArray> boundedTxtRecord(QList<QByteArray> entries, const QString &con
     return entries;
 }
 
-QString boundedServiceName(const QString &name) {
+namespace {
+
+// At most `bytes` bytes of the name's UTF-8, without splitting a character.
+QString cutToBytes(const QString &name, qsizetype bytes) {
     QByteArray utf8 = name.toUtf8();
-    if (utf8.size() <= kMaxNameBytes) return name;
-    qsizetype cut = kMaxNameBytes;
+    if (utf8.size() <= bytes) return name;
+    qsizetype cut = bytes;
     // Step back over continuation bytes so no character is split.
     while (cut > 0 && (static_cast<unsigned char>(utf8[cut]) & 0xC0) == 0x80)
         --cut;
     utf8.truncate(cut);
-    const QString bounded = QString::fromUtf8(utf8);
+    return QString::fromUtf8(utf8);
+}
+
+} // namespace
+
+QString boundedServiceName(const QString &name) {
+    const QString bounded = cutToBytes(name, kMaxNameBytes);
+    if (bounded.size() == name.size()) return name;
     DCLog("DNS-SD: service name \"%s\" is longer than %d bytes; using \"%s\"", qUtf8Printable(name),
           kMaxNameBytes, qUtf8Printable(bounded));
     return bounded;
+}
+
+QString alternativeServiceName(const QString &name) {
+    static const QRegularExpression numbered(QStringLiteral("^(.*) #(\\d{1,9})$"));
+    QString base = name;
+    long long number = 2;
+    if (const QRegularExpressionMatch match = numbered.match(name); match.hasMatch()) {
+        base = match.captured(1);
+        number = match.captured(2).toLongLong() + 1;
+    }
+    const QString suffix = QStringLiteral(" #%1").arg(number);
+    return cutToBytes(base, kMaxNameBytes - suffix.toUtf8().size()) + suffix;
 }
 
 QString serviceNameFromWire(const QByteArray &raw) {

@@ -18,6 +18,9 @@ constexpr int kMaxServicesPerBrowser = 1024;
 QList<QByteArray> boundedTxtRecord(QList<QByteArray> entries, const QString &context);
 // Cut to kMaxNameBytes of UTF-8 without splitting a character.
 QString boundedServiceName(const QString &name);
+// The name to try when `name` is taken on the network, as DNS-SD responders choose it: "Name" gives
+// "Name #2", "Name #2" gives "Name #3"; the base is cut so the result stays within kMaxNameBytes.
+QString alternativeServiceName(const QString &name);
 // The name's bytes as text; invalid UTF-8 becomes replacement characters, with a log line.
 QString serviceNameFromWire(const QByteArray &raw);
 // "_x._tcp" or "_x._tcp." -> "_x._tcp." ; empty domain -> "local."

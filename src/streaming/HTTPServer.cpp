@@ -127,7 +127,14 @@ void HTTPServer::start() {
         runloopThread_ = std::thread([this] { threadProc(); });
     }
     runOnServerThreadAndWait([this] { startServer(); });
-    if (state_.load() != Running) dropThread();
+    if (state_.load() != Running) {
+        dropThread();
+        return;
+    }
+    // The announcement is requested here, on the caller's (main) thread whose event loop its DNS-SD
+    // publisher lives on; requesting never waits for the daemon. Only then is the start announced.
+    if (const Hooks hooks = this->hooks(); hooks.announce) hooks.announce(port_.load());
+    runOnServerThreadAndWait([this] { post(DCNote::VideoStreamServerDidStart); });
 }
 
 void HTTPServer::stop() {
@@ -191,8 +198,6 @@ void HTTPServer::startServer() {
         acceptNext(*acceptor);
     setState(Running);
     if (hooks.startFrameSource) hooks.startFrameSource();
-    if (hooks.announce) hooks.announce(port_.load());
-    post(DCNote::VideoStreamServerDidStart);
 }
 
 bool HTTPServer::openListeningSockets(std::uint16_t port, QString &failure) {

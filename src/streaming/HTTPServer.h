@@ -58,10 +58,11 @@ public:
     };
 
     // Points of the start and stop sequences where other subsystems join in. Each runs on the server
-    // thread and must not wait for it. Unset hooks are skipped.
+    // thread and must not wait for it, except `announce`, which runs on the thread that called start()
+    // once the server listens, and must not wait for the DNS-SD daemon. Unset hooks are skipped.
     struct Hooks {
         std::function<void()> startFrameSource;           // listening, state 2; before announcing
-        std::function<void(std::uint16_t port)> announce; // publish the DNS-SD services
+        std::function<void(std::uint16_t port)> announce; // publish the DNS-SD services; then DidStart
         std::function<void()> stopFrameSource;            // everything closed, state 0
         std::function<void()> withdraw;                   // after "VideoStreamServerDidStop"
     };

@@ -5,6 +5,8 @@
 #include "core/DCLog.h"
 #include "core/MainThread.h"
 #include "core/UserDefaults.h"
+#include "dnssd/DnsSdLimits.h"
+#include "dnssd/DnsSdOwnNames.h"
 #include "dnssd/DnsSdProvider.h"
 
 const QString StreamServiceAnnouncer::kDeviceServiceType = QStringLiteral("_korDevPub._udp.");
@@ -47,15 +49,20 @@ QString StreamServiceAnnouncer::defaultServiceName() {
 }
 
 std::shared_ptr<StreamServiceAnnouncer>
-StreamServiceAnnouncer::create(std::shared_ptr<DnsSdProvider> provider, QString serviceName) {
+StreamServiceAnnouncer::create(std::shared_ptr<DnsSdProvider> provider, QString serviceName,
+                               std::shared_ptr<DnsSdOwnNames> ownNames) {
+    if (!ownNames) ownNames = DnsSdOwnNames::shared();
     return std::shared_ptr<StreamServiceAnnouncer>(
-        new StreamServiceAnnouncer(std::move(provider), std::move(serviceName)));
+        new StreamServiceAnnouncer(std::move(provider), std::move(serviceName), std::move(ownNames)));
 }
 
-StreamServiceAnnouncer::StreamServiceAnnouncer(std::shared_ptr<DnsSdProvider> provider, QString serviceName)
-    : provider_(std::move(provider)), serviceName_(std::move(serviceName)) {}
+StreamServiceAnnouncer::StreamServiceAnnouncer(std::shared_ptr<DnsSdProvider> provider, QString serviceName,
+                                               std::shared_ptr<DnsSdOwnNames> ownNames)
+    : provider_(std::move(provider)), serviceName_(std::move(serviceName)), ownNames_(std::move(ownNames)) {}
 
-StreamServiceAnnouncer::~StreamServiceAnnouncer() = default;
+StreamServiceAnnouncer::~StreamServiceAnnouncer() {
+    forgetOwnName();
+}
 
 void StreamServiceAnnouncer::install(HTTPServer::Hooks &hooks) {
     auto self = shared_from_this();
@@ -85,14 +92,29 @@ void StreamServiceAnnouncer::publishNow(std::uint16_t port) {
     // needs to be present under the same name, on the same port for want of a better one.
     services_ = {{kDeviceServiceType, port, {}},
                  {kStreamServiceType, port, {QByteArrayLiteral("path=/stream")}}};
-    publisher_->publish(serviceName_, services_);
+    renames_ = 0;
+    publishAs(serviceName_);
+}
+
+void StreamServiceAnnouncer::publishAs(const QString &name) {
+    forgetOwnName();
+    publisher_->publish(name, services_);
+    ownName_ = publisher_->name(); // as the publisher bounded it
+    ownNames_->add(ownName_);
 }
 
 void StreamServiceAnnouncer::withdrawNow() {
+    forgetOwnName();
     if (!publisher_) return;
     publisher_->stop();
     publisher_.reset();
     services_.clear();
+}
+
+void StreamServiceAnnouncer::forgetOwnName(bool givenUp) {
+    if (ownName_.isEmpty()) return;
+    ownNames_->remove(ownName_, givenUp ? DnsSdOwnNames::Change::GivenUp : DnsSdOwnNames::Change::Withdrawn);
+    ownName_.clear();
 }
 
 void StreamServiceAnnouncer::didPublish(DnsSdPublisher &, const QString &name) {
@@ -106,4 +128,15 @@ void StreamServiceAnnouncer::didNotPublish(DnsSdPublisher &, const DnsSdError &e
     DCLog("Net Service did not publish...");
     DCLog("Got error %s", codeName(error.code));
     if (!error.message.isEmpty()) DCLog("Got error %s", qUtf8Printable(error.message));
+    forgetOwnName(error.code == DnsSdErrorCode::Collision);
+    if (error.code != DnsSdErrorCode::Collision || !publisher_ || services_.isEmpty()) return;
+    if (renames_ >= kMaxRenames) {
+        DCLog("No free service name after %d tries; the stream is not announced", renames_);
+        return;
+    }
+    ++renames_;
+    const QString next = DnsSdLimits::alternativeServiceName(publisher_->name());
+    DCLog("The name \"%s\" is taken on the network; announcing as \"%s\"", qUtf8Printable(publisher_->name()),
+          qUtf8Printable(next));
+    publishAs(next);
 }

@@ -14,6 +14,7 @@
 #include "devices/DCCamerasController.h"
 #include "devices/sim/SimUsbBus.h"
 #include "devices/sim/SimUsbBusDeviceSource.h"
+#include "dnssd/DnsSdOwnNames.h"
 #include "dnssd/FakeDnsSdNetwork.h"
 #include "dnssd/FakeDnsSdProvider.h"
 
@@ -65,6 +66,7 @@ inline DCCameraPtr cameraIn(const QVariantMap &userInfo, const QString &key) {
 struct DiscoveryRig {
     std::shared_ptr<SimUsbBus> bus = std::make_shared<SimUsbBus>();
     std::shared_ptr<FakeDnsSdNetwork> network = std::make_shared<FakeDnsSdNetwork>();
+    std::shared_ptr<DnsSdOwnNames> ownNames = std::make_shared<DnsSdOwnNames>();
     std::mutex sleepsMutex;
     std::vector<std::chrono::milliseconds> sleeps;
     DCCamerasController::SleepFunction sleep = [this](std::chrono::milliseconds time) {
@@ -78,6 +80,7 @@ struct DiscoveryRig {
         dependencies.dnsSdProvider = std::make_shared<FakeDnsSdProvider>(network);
         dependencies.deviceSources.push_back(std::make_shared<SimUsbBusDeviceSource>(bus));
         dependencies.sleep = sleep;
+        dependencies.ownServiceNames = ownNames;
         controller = std::make_unique<DCCamerasController>(std::move(dependencies));
         controller->startToMonitor();
         controller->waitUntilSettled();

@@ -122,6 +122,32 @@ TEST(NetCameraDiscovery, LongAndNonAsciiNamesPairAndAreRemovedByTheirOwnNameOthe
     EXPECT_EQ(left, QStringList({similar, odd}));
 }
 
+TEST(NetCameraDiscovery, OurOwnAnnouncementIsNeverOfferedAndANameGivenUpIsLookedForAgain) {
+    DiscoveryRig rig;
+    DCCamerasController &controller = rig.start();
+    rig.ownNames->add(QStringLiteral("Me"));
+    for (const QString &name : {QStringLiteral("Me"), QStringLiteral("Other"), QStringLiteral("Later")})
+        addBoth(rig, name, 8080);
+    settle(controller);
+    ASSERT_EQ(controller.availableCameras().size(), 2);
+    EXPECT_EQ(controller.currentCamera()->model(), QStringLiteral("Other"));
+
+    // A name found before we asked for it: ours wins or we give it up, and until then it is not shown.
+    rig.ownNames->add(QStringLiteral("Later"));
+    settle(controller);
+    ASSERT_EQ(controller.availableCameras().size(), 1);
+    EXPECT_EQ(controller.availableCameras()[0]->model(), QStringLiteral("Other"));
+    EXPECT_EQ(controller.netCameras().size(), 1u);
+
+    // Given up (another machine holds it): its services are found again; the current camera stays.
+    CameraNotes notes;
+    rig.ownNames->remove(QStringLiteral("Later"), DnsSdOwnNames::Change::GivenUp);
+    settle(controller);
+    ASSERT_EQ(controller.availableCameras().size(), 2);
+    EXPECT_EQ(controller.availableCameras()[1]->model(), QStringLiteral("Later"));
+    EXPECT_FALSE(notes.names().contains(DCNote::DCCameraDidChange));
+}
+
 TEST(NetCameraDiscovery, AFailedSearchStartsAgain) {
     LogCapture log;
     DiscoveryRig rig;

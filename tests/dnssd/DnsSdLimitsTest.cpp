@@ -25,6 +25,12 @@ TEST(DnsSdLimits, LongNamesAreCutAtACharacterBoundaryAndNonUtf8BecomesReplacemen
     const QString emoji = QString(61, QLatin1Char('a')) + QStringLiteral("😀"); // 4 bytes
     EXPECT_EQ(boundedServiceName(emoji).toUtf8().size(), 61);
 
+    // The next name after a collision, still within a label.
+    EXPECT_EQ(alternativeServiceName(QStringLiteral("Lectern")), QStringLiteral("Lectern #2"));
+    EXPECT_EQ(alternativeServiceName(QStringLiteral("Lectern #9")), QStringLiteral("Lectern #10"));
+    EXPECT_EQ(alternativeServiceName(QStringLiteral("Room #A")), QStringLiteral("Room #A #2"));
+    EXPECT_EQ(alternativeServiceName(emoji), QString(60, QLatin1Char('a')) + QStringLiteral(" #2"));
+
     // Names off the wire that are not UTF-8 get replacement characters and a log line.
     LogCapture log;
     EXPECT_EQ(serviceNameFromWire("Caf\xc3\xa9"), QStringLiteral("Café"));

@@ -30,3 +30,15 @@ TEST(HeadlessNetns, AnnouncesBothServicesAtTheNamespaceAddressAndWithdrawsThemOn
     EXPECT_EQ(run.exitCode(), 0);
     EXPECT_TRUE(waitUntil(noServiceSeen, 30s));
 }
+
+TEST(HeadlessNetns, WithoutACameraItNeverOffersItsOwnStreamAsANetworkCamera) {
+    if (qEnvironmentVariableIsEmpty("DNSSD_NETNS_NAME")) GTEST_SKIP() << "needs tools/dnssd-netns.sh";
+    HeadlessRun run;
+    ASSERT_TRUE(run.start({})) << qPrintable(run.failure());
+    // Its own browser sees both of its services, and passes them over.
+    EXPECT_TRUE(
+        waitUntil([&] { return run.logFile().count(QStringLiteral("Passing over our own")) >= 2; }, 30s))
+        << qPrintable(run.failure());
+    EXPECT_FALSE(run.logFile().contains(QStringLiteral("addNetCamera"))) << qPrintable(run.failure());
+    ASSERT_TRUE(run.stop(SIGTERM)) << qPrintable(run.failure());
+}

@@ -1,5 +1,6 @@
 #include "streaming/StreamServiceAnnouncer.h"
 
+#include <atomic>
 #include <memory>
 #include <thread>
 
@@ -8,7 +9,10 @@
 #include <gtest/gtest.h>
 
 #include "StreamTestSupport.h"
+#include "core/DCNotificationCenter.h"
+#include "core/DCVocabulary.h"
 #include "core/UserDefaults.h"
+#include "dnssd/DnsSdOwnNames.h"
 #include "dnssd/FakeDnsSdProvider.h"
 #include "streaming/HTTPServer.h"
 #include "support/TestSupport.h"
@@ -26,7 +30,8 @@ struct AnnouncedServer {
     AnnouncedServer() {
         server = std::make_unique<HTTPServer>(HTTPServer::Configuration{.port = 0});
         HTTPServer::Hooks hooks;
-        announcer = StreamServiceAnnouncer::create(std::make_shared<FakeDnsSdProvider>(network), kName);
+        announcer =
+            StreamServiceAnnouncer::create(std::make_shared<FakeDnsSdProvider>(network), kName, ownNames);
         announcer->install(hooks);
         server->setHooks(hooks);
     }
@@ -38,6 +43,7 @@ struct AnnouncedServer {
     }
 
     std::shared_ptr<FakeDnsSdNetwork> network = std::make_shared<FakeDnsSdNetwork>();
+    std::shared_ptr<DnsSdOwnNames> ownNames = std::make_shared<DnsSdOwnNames>();
     std::shared_ptr<StreamServiceAnnouncer> announcer;
     std::unique_ptr<HTTPServer> server;
 };
@@ -47,8 +53,17 @@ struct AnnouncedServer {
 TEST(StreamServiceAnnouncer, BothServicesUnderOneNameOnTheServersPortWhileRunning) {
     LogCapture log;
     AnnouncedServer s;
+    // The start is announced once the services are asked for (the fake network takes them at once).
+    std::atomic<int> startsSeen = 0, startsAfterTheRequest = 0;
+    DCObserverSet observers;
+    observers.add(DCNote::VideoStreamServerDidStart, [&](const DCNotification &) {
+        ++startsSeen;
+        if (s.announced()) ++startsAfterTheRequest;
+    });
     s.server->start();
     ASSERT_EQ(s.server->state(), HTTPServer::Running);
+    EXPECT_TRUE(waitUntil([&] { return startsSeen == 1; }));
+    EXPECT_EQ(startsAfterTheRequest, 1);
     const std::uint16_t port = s.server->port();
     ASSERT_NE(port, 0);
 
@@ -76,25 +91,32 @@ TEST(StreamServiceAnnouncer, BothServicesUnderOneNameOnTheServersPortWhileRunnin
     EXPECT_TRUE(waitUntil([&] { return s.network->services().isEmpty(); }));
 }
 
-TEST(StreamServiceAnnouncer, ATakenNameIsLoggedAndTheServerKeepsServing) {
+TEST(StreamServiceAnnouncer, ATakenNameGivesWayToTheNextFreeOneWhichIsOwnOnlyWhileAnnounced) {
     LogCapture log;
     AnnouncedServer s;
-    s.network->addService(kName, kStream, 9999, {}, kLocal); // another machine already uses the name
+    const QString second = kName + QStringLiteral(" #2"), third = kName + QStringLiteral(" #3");
+    s.network->addService(kName, kStream, 9999, {}, kLocal); // other machines already use these names
+    s.network->addService(second, kDevice, 9998, {}, kLocal);
     s.server->start();
     ASSERT_EQ(s.server->state(), HTTPServer::Running);
 
-    ASSERT_TRUE(waitUntil([&] { return log.contains(QStringLiteral("Net Service did not publish...")); }));
+    ASSERT_TRUE(waitUntil([&] { return s.announced(third); }));
     EXPECT_TRUE(log.contains(QStringLiteral("Got error name collision")));
-    // All or nothing: no device service is left behind that would pair with the other machine's stream.
+    EXPECT_TRUE(log.contains(QStringLiteral("announcing as \"%1\"").arg(third)));
+    EXPECT_TRUE(waitUntil([&] { return s.ownNames->contains(third); }));
+    EXPECT_FALSE(s.ownNames->contains(kName) || s.ownNames->contains(second));
+    // All or nothing: no service is left behind under a taken name, where it would pair with another
+    // machine's.
     EXPECT_FALSE(s.network->record(kName, kDevice, kLocal).has_value());
-    EXPECT_EQ(s.network->record(kName, kStream, kLocal)->port, 9999);
-    EXPECT_EQ(s.server->state(), HTTPServer::Running);
+    EXPECT_FALSE(s.network->record(second, kStream, kLocal).has_value());
     EXPECT_TRUE(servesThePage(s.server->port()));
 
-    // Stopping withdraws nothing of the other machine's.
+    // Stopping withdraws only our own.
     s.server->stop();
     EXPECT_TRUE(waitUntil([&] { return s.announcer->announcedName().isEmpty(); }));
-    EXPECT_TRUE(s.network->record(kName, kStream, kLocal).has_value());
+    EXPECT_FALSE(s.ownNames->contains(third));
+    EXPECT_EQ(s.network->record(kName, kStream, kLocal)->port, 9999);
+    EXPECT_TRUE(s.network->record(second, kDevice, kLocal).has_value());
 }
 
 TEST(StreamServiceAnnouncer, AnAnnouncerGoneBeforeItsQueuedWorkDoesNothing) {
