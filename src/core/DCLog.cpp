@@ -115,28 +115,39 @@ void DCLog::file(const char *file, const char *function, int lineNumber, const c
 }
 
 void DCLog::redirectStandardStreams(const QString &logFolder) {
-    LogSink &s = sink();
-    std::lock_guard lock(s.mutex);
-    if (s.echo < 0 && ::isatty(STDERR_FILENO)) s.echo = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
-    if (!LogFolder::ensure(logFolder)) return; // logging stays wherever standard error points
-    const QByteArray path = QDir(logFolder).filePath(logFileName()).toLocal8Bit();
-    std::fflush(stderr);
-    std::fflush(stdout);
-    if (std::freopen(path.constData(), "a+", stderr)) std::setvbuf(stderr, nullptr, _IONBF, 0);
-    std::freopen(path.constData(), "a+", stdout);
-    s.replacePrimary(STDERR_FILENO, false);
+    const LogFolder::Outcome folder = LogFolder::ensure(logFolder, QStringLiteral("log folder"));
+    {
+        LogSink &s = sink();
+        std::lock_guard lock(s.mutex);
+        if (s.echo < 0 && ::isatty(STDERR_FILENO)) s.echo = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+        // Without the folder, logging stays wherever standard error points.
+        if (folder.isFolder) {
+            const QByteArray path = QDir(logFolder).filePath(logFileName()).toLocal8Bit();
+            std::fflush(stderr);
+            std::fflush(stdout);
+            if (std::freopen(path.constData(), "a+", stderr)) std::setvbuf(stderr, nullptr, _IONBF, 0);
+            std::freopen(path.constData(), "a+", stdout);
+            s.replacePrimary(STDERR_FILENO, false);
+        }
+    }
+    if (!folder.note.isEmpty()) DCLog("%s", qUtf8Printable(folder.note));
 }
 
 bool DCLog::openLogFile(const QString &logFolder) {
-    if (!LogFolder::ensure(logFolder)) return false;
-    const QByteArray path = QDir(logFolder).filePath(logFileName()).toLocal8Bit();
-    const int fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    LogSink &s = sink();
-    std::lock_guard lock(s.mutex);
-    s.replacePrimary(fd, true);
-    if (s.echo < 0 && ::isatty(STDERR_FILENO)) s.echo = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
-    return true;
+    const LogFolder::Outcome folder = LogFolder::ensure(logFolder, QStringLiteral("log folder"));
+    int fd = -1;
+    if (folder.isFolder) {
+        const QByteArray path = QDir(logFolder).filePath(logFileName()).toLocal8Bit();
+        fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    }
+    if (fd >= 0) {
+        LogSink &s = sink();
+        std::lock_guard lock(s.mutex);
+        s.replacePrimary(fd, true);
+        if (s.echo < 0 && ::isatty(STDERR_FILENO)) s.echo = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+    }
+    if (!folder.note.isEmpty()) DCLog("%s", qUtf8Printable(folder.note));
+    return fd >= 0;
 }
 
 void DCLog::setLogFileForTesting(const QString &path) {

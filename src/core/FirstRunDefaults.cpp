@@ -1,11 +1,12 @@
 #include "FirstRunDefaults.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include "DCLog.h"
 #include "DCVocabulary.h"
+#include "LogFolder.h"
 #include "UserDefaults.h"
 
 namespace FirstRunDefaults {
@@ -23,11 +24,12 @@ void setAppDefault(UserDefaults &defaults) {
         defaults.setObject(library, DCDefaults::PhotoLibraryLocation);
     }
 
-    const QFileInfo info(library);
-    if (!info.isDir()) {
-        if (info.exists() || info.isSymLink()) QFile::remove(library); // a failure is ignored
-        QDir().mkpath(library);
-    }
+    // A failure is only logged here; the photos written into the folder later fail with their reason.
+    const LogFolder::Outcome folder = LogFolder::ensure(library, QStringLiteral("photo library folder"));
+    if (!folder.note.isEmpty()) DCLog("%s", qUtf8Printable(folder.note));
+    if (folder.isFolder && !QFileInfo(library).isWritable())
+        DCLog("The photo library folder %s is not writable: photos cannot be saved there",
+              qUtf8Printable(library));
 
     if (!defaults.hasKey(DCDefaults::FocusSoundEffectSwitch))
         defaults.setBool(true, DCDefaults::FocusSoundEffectSwitch);

@@ -12,6 +12,7 @@
 
 #include "core/DCVocabulary.h"
 #include "core/FirstRunDefaults.h"
+#include "core/LogFolder.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -123,14 +124,54 @@ TEST(FirstRunDefaults, FirstStartFillsLibraryAndSoundSwitchesButKeepsStoredValue
     EXPECT_TRUE(fresh.boolForKey(DCDefaults::FocusSoundEffectSwitch));
     EXPECT_TRUE(fresh.boolForKey(DCDefaults::SnapshotSoundEffectSwitch));
 
-    // A plain file at the stored library path gives way to a folder; a stored NO stays.
+    // A plain file at the stored library path gives way to a folder (see below); a stored NO stays.
     const QString photos = dir.filePath(QStringLiteral("Photos"));
     writeFile(photos, "in the way");
     UserDefaults d(dir.filePath(QStringLiteral("defaults.json")));
     d.setObject(photos, DCDefaults::PhotoLibraryLocation);
     d.setBool(false, DCDefaults::SnapshotSoundEffectSwitch);
+    LogCapture log;
     FirstRunDefaults::setAppDefault(d);
     EXPECT_TRUE(QFileInfo(photos).isDir());
+    EXPECT_TRUE(log.contains(QStringLiteral("The photo library folder %1 was not a folder").arg(photos)));
     EXPECT_FALSE(d.boolForKey(DCDefaults::SnapshotSoundEffectSwitch));
     EXPECT_TRUE(d.boolForKey(DCDefaults::FocusSoundEffectSwitch));
+}
+
+TEST(LogFolder, WhatStandsWhereAFolderBelongsIsMovedAsideNeverDeletedOrOverwritten) {
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("Orb"));
+    QStringList notes;
+    for (const QByteArray &content : {QByteArray("first"), QByteArray("second")}) {
+        writeFile(folder, content);
+        const LogFolder::Outcome outcome = LogFolder::ensure(folder, QStringLiteral("log folder"));
+        EXPECT_TRUE(outcome.isFolder && QFileInfo(folder).isDir());
+        notes << outcome.note;
+        QDir(folder).removeRecursively();
+    }
+    // Both files are kept, under two names, whatever the clock said.
+    const QStringList aside = QDir(dir.path()).entryList({QStringLiteral("Orb (moved aside *")}, QDir::Files);
+    ASSERT_EQ(aside.size(), 2);
+    QStringList kept;
+    for (const QString &name : aside) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        kept << QString::fromUtf8(file.readAll());
+        EXPECT_TRUE(notes.join(QLatin1Char('\n')).contains(dir.filePath(name)));
+    }
+    kept.sort();
+    EXPECT_EQ(kept, QStringList({QStringLiteral("first"), QStringLiteral("second")}));
+
+    // A link to a folder is a folder; a link that leads nowhere is moved aside, not followed.
+    const QString target = dir.filePath(QStringLiteral("elsewhere"));
+    ASSERT_TRUE(QDir().mkpath(target));
+    const QString linked = dir.filePath(QStringLiteral("linked"));
+    ASSERT_TRUE(QFile::link(target, linked));
+    EXPECT_EQ(LogFolder::ensure(linked, QStringLiteral("log folder")).note, QString());
+    EXPECT_TRUE(QFileInfo(linked).isSymLink());
+    const QString dangling = dir.filePath(QStringLiteral("dangling"));
+    ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("gone")), dangling));
+    EXPECT_TRUE(LogFolder::ensure(dangling, QStringLiteral("log folder")).isFolder);
+    EXPECT_FALSE(QFileInfo(dangling).isSymLink());
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("gone"))));
 }
