@@ -2,20 +2,19 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
 #include "SnapshotRun.h"
+#include "support/ChildProcess.h"
 
 namespace {
 
 QJsonObject exiftool(const QString &path) {
-    QProcess p;
-    p.start(QStringLiteral("exiftool"),
-            {QStringLiteral("-j"), QStringLiteral("-G1"), QStringLiteral("-n"), path});
-    if (!p.waitForFinished(30000) || p.exitCode() != 0) return {};
-    return QJsonDocument::fromJson(p.readAllStandardOutput()).array().first().toObject();
+    const ChildResult r = runChild(QStringLiteral("exiftool"),
+                                   {QStringLiteral("-j"), QStringLiteral("-G1"), QStringLiteral("-n"), path});
+    if (r.exitCode != 0) return {};
+    return QJsonDocument::fromJson(r.out).array().first().toObject();
 }
 
 } // namespace

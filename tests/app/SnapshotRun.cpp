@@ -5,8 +5,6 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 
-#include <gtest/gtest.h>
-
 void PrivateHome::writeDefaults(const QJsonObject &defaults) const {
     QDir().mkpath(QFileInfo(defaultsFile()).absolutePath());
     QDir().mkpath(library());
@@ -17,6 +15,5 @@ void PrivateHome::writeDefaults(const QJsonObject &defaults) const {
 ProgramRun PrivateHome::run(const QStringList &arguments) const {
     ProgramRun result = runProgram(arguments, path());
     result.out = result.out.trimmed();
-    if (result.err.contains(QLatin1String("Sanitizer"))) ADD_FAILURE() << qPrintable(result.err);
     return result;
 }

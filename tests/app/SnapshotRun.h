@@ -17,7 +17,7 @@ public:
     // Stores `defaults` as the user's settings file (and the library folder it names).
     void writeDefaults(const QJsonObject &defaults) const;
 
-    // The program run in this home; standard output trimmed, and any sanitizer report a test failure.
+    // The program run in this home (runProgram); standard output trimmed.
     ProgramRun run(const QStringList &arguments) const;
 
 private:

@@ -2,13 +2,12 @@
 // Discovery.cmake); outside it the test skips.
 #include <memory>
 
-#include <QProcess>
-
 #include <gtest/gtest.h>
 
 #include "devices/DCCamerasController.h"
 #include "devices/DCNetCamera.h"
 #include "dnssd/AvahiDnsSdProvider.h"
+#include "support/ChildProcess.h"
 #include "support/TestSupport.h"
 
 using namespace std::chrono_literals;
@@ -16,23 +15,18 @@ using namespace std::chrono_literals;
 namespace {
 
 // avahi-publish as another instance of the program, announcing one of its services.
-std::unique_ptr<QProcess> avahiPublish(const QString &name, const QString &type, int port) {
-    auto process = std::make_unique<QProcess>();
-    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process->start(QStringLiteral("avahi-publish"),
-                   {QStringLiteral("-s"), name, type, QString::number(port)});
-    EXPECT_TRUE(process->waitForStarted(5000));
+std::unique_ptr<ChildProcess> avahiPublish(const QString &name, const QString &type, int port) {
+    auto process = std::make_unique<ChildProcess>();
+    EXPECT_TRUE(process->start(QStringLiteral("avahi-publish"),
+                               {QStringLiteral("-s"), name, type, QString::number(port)}));
     return process;
 }
 
-void stopProcess(std::unique_ptr<QProcess> &process) {
+void stopProcess(std::unique_ptr<ChildProcess> &process) {
     if (!process) return;
-    process->terminate(); // by its PID
-    if (!process->waitForFinished(5000)) {
-        process->kill();
-        process->waitForFinished(5000);
-    }
-    process.reset();
+    process->signal(SIGTERM);
+    process->waitForExit(std::chrono::seconds(5));
+    process.reset(); // killed if it still runs
 }
 
 QStringList availableNames(DCCamerasController &controller) {

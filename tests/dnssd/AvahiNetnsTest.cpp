@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -15,6 +14,7 @@
 
 #include "DnsSdRecorder.h"
 #include "dnssd/AvahiDnsSdProvider.h"
+#include "support/ChildProcess.h"
 #include "support/TestSupport.h"
 
 using namespace std::chrono_literals;
@@ -32,12 +32,12 @@ const QString kLongName = QStringLiteral("Lectern ÄÖÜ éè ") + QString(63 - 
 #define REQUIRE_NAMESPACE()                                                                                  \
     if (qEnvironmentVariableIsEmpty("DNSSD_NETNS_NAME")) GTEST_SKIP() << "needs tools/dnssd-netns.sh"
 
-// Runs `process` against another system bus (another machine's daemon) when `bus` is given.
-void useBus(QProcess &process, const QString &bus) {
-    if (bus.isEmpty()) return;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), bus);
-    process.setProcessEnvironment(env);
+// The environment of a program that talks to another system bus (another machine's daemon) when `bus`
+// is given.
+QStringList onBus(const QString &bus) {
+    QStringList env = ChildProcess::systemEnvironment();
+    if (!bus.isEmpty()) ChildProcess::setVariable(env, QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), bus);
+    return env;
 }
 
 // avahi-browse -p writes bytes outside printable ASCII as \DDD, and '.' and '\' after a backslash.
@@ -60,16 +60,11 @@ struct BrowseLine {
 
 // Resolved entries of `avahi-browse -rpt` for `type`.
 QList<BrowseLine> avahiBrowse(const QString &type, const QString &bus = QString()) {
-    QProcess process;
-    useBus(process, bus);
-    process.start(QStringLiteral("avahi-browse"), {QStringLiteral("-rpt"), type.chopped(1)});
-    if (!process.waitForFinished(20000)) {
-        process.kill();
-        process.waitForFinished();
-        ADD_FAILURE() << "avahi-browse did not finish";
-    }
+    const ChildResult browse =
+        runChild(QStringLiteral("avahi-browse"), {QStringLiteral("-rpt"), type.chopped(1)}, onBus(bus), 20s);
+    if (browse.exitCode != 0) ADD_FAILURE() << "avahi-browse: " << browse.err.constData();
     QList<BrowseLine> lines;
-    for (const QByteArray &raw : process.readAllStandardOutput().split('\n')) {
+    for (const QByteArray &raw : browse.out.split('\n')) {
         const QList<QByteArray> f = raw.split(';');
         if (f.size() >= 10 && f[0] == "=")
             lines.append({unescape(f[3]), QString::fromLatin1(f[7]), QString::fromLatin1(f.mid(9).join(';')),
@@ -79,22 +74,20 @@ QList<BrowseLine> avahiBrowse(const QString &type, const QString &bus = QString(
 }
 
 // avahi-publish as another program (or, with `bus`, another machine) announcing a service.
-std::unique_ptr<QProcess> avahiPublish(const QString &name, const QString &type, int port,
-                                       const QStringList &txt, const QString &bus = QString()) {
-    auto process = std::make_unique<QProcess>();
-    useBus(*process, bus);
-    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process->start(QStringLiteral("avahi-publish"),
-                   QStringList{QStringLiteral("-s"), name, type.chopped(1), QString::number(port)} + txt);
-    EXPECT_TRUE(process->waitForStarted(5000));
+std::unique_ptr<ChildProcess> avahiPublish(const QString &name, const QString &type, int port,
+                                           const QStringList &txt, const QString &bus = QString()) {
+    auto process = std::make_unique<ChildProcess>();
+    EXPECT_TRUE(process->start(
+        QStringLiteral("avahi-publish"),
+        QStringList{QStringLiteral("-s"), name, type.chopped(1), QString::number(port)} + txt, onBus(bus)));
     return process;
 }
 
-void stopProcess(std::unique_ptr<QProcess> &process) {
+void stopProcess(std::unique_ptr<ChildProcess> &process) {
     if (!process) return;
-    process->terminate(); // by its PID
-    if (!process->waitForFinished(5000)) process->kill(), process->waitForFinished(5000);
-    process.reset();
+    process->signal(SIGTERM); // by its PID
+    process->waitForExit(5s);
+    process.reset(); // killed if it still runs
 }
 
 const DnsSdRecorder::Event *found(const DnsSdRecorder &recorder, const QString &name, const QString &type) {
@@ -355,10 +348,10 @@ TEST(AvahiNetns, ABusWithoutTheDaemonIsWaitedForQuietlyAndALostBusIsRetried) {
     const QString socket = dir.filePath(QStringLiteral("bus"));
     const QString address = QStringLiteral("unix:path=") + socket;
     auto startBus = [&] {
-        auto bus = std::make_unique<QProcess>();
-        bus->start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                                                   QStringLiteral("--address=") + address});
-        EXPECT_TRUE(bus->waitForStarted(5000));
+        auto bus = std::make_unique<ChildProcess>();
+        EXPECT_TRUE(bus->start(QStringLiteral("dbus-daemon"),
+                               {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                                QStringLiteral("--address=") + address}));
         EXPECT_TRUE(waitUntil([&] { return QFile::exists(socket); }, 10s));
         return bus;
     };

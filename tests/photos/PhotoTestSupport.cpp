@@ -2,16 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <csignal>
-#include <poll.h>
-#include <unistd.h>
-#include <vector>
-
-#include <sys/wait.h>
 
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+
+#include "support/ChildProcess.h"
 
 double meanDifference(const QImage &a, const QImage &b) {
     if (a.size() != b.size()) return 1e9;
@@ -87,54 +83,9 @@ void writeFileBytes(const QString &path, const QByteArray &data) {
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) file.write(data);
 }
 
-namespace {
-
-// The standard output of a program, run by a plain fork and exec. Qt's process launcher starts its
-// child in the parent's memory until exec; under ThreadSanitizer the child's bookkeeping then lands in
-// the parent's, which afterwards misses the parent's own locking and reports races that are not there.
-QByteArray standardOutputOf(const QStringList &arguments) {
-    std::vector<QByteArray> words;
-    for (const QString &argument : arguments)
-        words.push_back(argument.toLocal8Bit());
-    std::vector<char *> argv;
-    for (QByteArray &word : words)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
-    int out[2];
-    if (::pipe(out) != 0) return {};
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(out[1], STDOUT_FILENO);
-        ::close(out[0]);
-        ::close(out[1]);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
-    ::close(out[1]);
-    QByteArray output;
-    bool ended = false;
-    char buffer[4096];
-    pollfd readable{out[0], POLLIN, 0};
-    while (pid > 0 && !ended && ::poll(&readable, 1, 30000) > 0) {
-        const ssize_t n = ::read(out[0], buffer, sizeof buffer);
-        if (n > 0)
-            output.append(buffer, n);
-        else
-            ended = true;
-    }
-    ::close(out[0]);
-    if (pid > 0) {
-        if (!ended) ::kill(pid, SIGKILL); // it hung: no answer
-        ::waitpid(pid, nullptr, 0);
-    }
-    return ended ? output : QByteArray();
-}
-
-} // namespace
-
 QJsonObject exiftool(const QString &path, const QStringList &extraArguments) {
-    const QByteArray output = standardOutputOf(QStringList{QStringLiteral("exiftool"), QStringLiteral("-j")} +
-                                               extraArguments + QStringList{path});
-    const QJsonArray files = QJsonDocument::fromJson(output).array();
+    const ChildResult r = runChild(QStringLiteral("exiftool"),
+                                   QStringList{QStringLiteral("-j")} + extraArguments + QStringList{path});
+    const QJsonArray files = QJsonDocument::fromJson(r.out).array();
     return files.isEmpty() ? QJsonObject() : files.first().toObject();
 }

@@ -2,8 +2,6 @@
 #include <memory>
 #include <vector>
 
-#include <QProcess>
-
 #include <gtest/gtest.h>
 
 #include "StreamTestSupport.h"
@@ -11,6 +9,7 @@
 #include "streaming/HTTPServer.h"
 #include "streaming/JPEGCompressor.h"
 #include "streaming/JpegFrame.h"
+#include "support/ChildProcess.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -131,13 +130,13 @@ TEST_F(Stream, CurlFetchesThePageAndReadsTheStreamHeaderAndFirstPart) {
     const auto frame = jpegShaped(3, 4000);
     server_->publishFrame(frame);
     const auto curl = [&](const char *path, int expectedExit) {
-        QProcess process;
-        process.start(QStringLiteral("curl"),
-                      {QStringLiteral("-sSi"), QStringLiteral("--max-time"), QStringLiteral("2"),
-                       QStringLiteral("http://127.0.0.1:%1").arg(server_->port()) + QLatin1String(path)});
-        EXPECT_TRUE(process.waitForFinished(15000));
-        EXPECT_EQ(process.exitCode(), expectedExit) << path;
-        return process.readAllStandardOutput().toStdString();
+        const ChildResult curl =
+            runChild(QStringLiteral("curl"),
+                     {QStringLiteral("-sSi"), QStringLiteral("--max-time"), QStringLiteral("2"),
+                      QStringLiteral("http://127.0.0.1:%1").arg(server_->port()) + QLatin1String(path)},
+                     ChildProcess::systemEnvironment(), std::chrono::seconds(15));
+        EXPECT_EQ(curl.exitCode, expectedExit) << path;
+        return curl.out.toStdString();
     };
     const std::string page = curl("/", 0);
     EXPECT_TRUE(page.starts_with("HTTP/1.1 200 OK\r\n")) << page;

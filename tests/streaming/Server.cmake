@@ -11,7 +11,7 @@ kl_add_netns_test(streaming_netns.AnnouncedServicesSeenAndWithdrawn streaming_ne
 
 # The program itself in headless mode, started and stopped as a user does.
 if(TARGET korva-lectern)
-    set(KL_HEADLESS_RUN ${CMAKE_CURRENT_LIST_DIR}/HeadlessRun.cpp)
+    set(KL_HEADLESS_RUN ${CMAKE_CURRENT_LIST_DIR}/HeadlessRun.cpp ${PROJECT_SOURCE_DIR}/tests/support/ProgramRun.cpp)
     kl_add_gtest(streaming_headless_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/HeadlessModeTest.cpp ${KL_HEADLESS_RUN}
         LIBS streamtestsupport)
     # Real clients: ffmpeg (Debian ffmpeg) and headless Chromium (Debian chromium).

@@ -16,7 +16,6 @@
 
 #include <sys/socket.h>
 
-#include <QProcess>
 #include <QUrl>
 
 #include <boost/asio/read_until.hpp>
@@ -27,6 +26,7 @@
 #include <turbojpeg.h>
 
 #include "streaming/MJPEGStreamClient.h"
+#include "support/ChildProcess.h"
 #include "support/TestSupport.h"
 
 namespace asio = boost::asio;
@@ -407,16 +407,14 @@ QString unescape(const QString &field) {
 } // namespace
 
 QList<BrowseLine> avahiBrowse(const QString &type) {
-    QProcess process;
-    process.start(QStringLiteral("avahi-browse"), {QStringLiteral("-rpt"), type});
-    if (!process.waitForFinished(20000)) {
-        process.kill();
-        process.waitForFinished();
-        ADD_FAILURE() << "avahi-browse did not finish";
+    const ChildResult browse = runChild(QStringLiteral("avahi-browse"), {QStringLiteral("-rpt"), type},
+                                        ChildProcess::systemEnvironment(), std::chrono::seconds(20));
+    if (browse.exitCode != 0) {
+        ADD_FAILURE() << "avahi-browse: " << browse.err.constData();
         return {};
     }
     QList<BrowseLine> lines;
-    for (const QByteArray &raw : process.readAllStandardOutput().split('\n')) {
+    for (const QByteArray &raw : browse.out.split('\n')) {
         const QStringList f = QString::fromLatin1(raw).split(QLatin1Char(';'));
         if (f.size() < 10 || f[0] != QLatin1String("=") || f[2] != QLatin1String("IPv4")) continue;
         lines.append({unescape(f[3]), f[7], f[8].toInt()});

@@ -1,25 +1,34 @@
 #include "support/ProgramRun.h"
 
-#include <QProcess>
-#include <QProcessEnvironment>
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include "support/ChildProcess.h"
+
+QStringList programEnvironment(const QString &home) {
+    QStringList env = ChildProcess::systemEnvironment();
+    ChildProcess::setVariable(env, QStringLiteral("HOME"), home);
+    for (const char *folder : {"config", "data", "cache", "runtime"}) {
+        const QString path = home + QLatin1Char('/') + QLatin1String(folder);
+        QDir().mkpath(path);
+        const QString name =
+            QStringLiteral("XDG_%1_%2")
+                .arg(QString::fromLatin1(folder).toUpper(), QLatin1String(folder[0] == 'r' ? "DIR" : "HOME"));
+        ChildProcess::setVariable(env, name, path);
+    }
+    QFile::setPermissions(home + QStringLiteral("/runtime"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    ChildProcess::setVariable(env, QStringLiteral("XDG_PICTURES_DIR"), home + QStringLiteral("/pictures"));
+    ChildProcess::setVariable(env, QStringLiteral("DISPLAY"), QString());
+    ChildProcess::setVariable(env, QStringLiteral("WAYLAND_DISPLAY"), QString());
+    return env;
+}
 
 ProgramRun runProgram(const QStringList &arguments, const QString &home) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), home);
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
-    env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
-    env.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/cache"));
-    env.insert(QStringLiteral("XDG_PICTURES_DIR"), home + QStringLiteral("/pictures"));
-    env.remove(QStringLiteral("DISPLAY"));
-    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(KL_PROGRAM), arguments);
-    if (!p.waitForFinished(60000)) {
-        p.kill();
-        p.waitForFinished();
-        return {-1, {}, QStringLiteral("timed out")};
-    }
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
-            QString::fromUtf8(p.readAllStandardError())};
+    const ChildResult r = runChild(QStringLiteral(KL_PROGRAM), arguments, programEnvironment(home));
+    ProgramRun result{r.exitCode, QString::fromUtf8(r.out), QString::fromUtf8(r.err)};
+    if (result.err.contains(QLatin1String("Sanitizer"))) ADD_FAILURE() << qPrintable(result.err);
+    return result;
 }

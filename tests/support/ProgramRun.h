@@ -10,6 +10,10 @@ struct ProgramRun {
     QString err;
 };
 
+// The environment of a user whose home and XDG folders are all under `home`, without a display.
+QStringList programEnvironment(const QString &home);
+
 // Runs the program as a user would, with `home` as its home and XDG folders and no display; a run
-// that takes over a minute is killed and reported as timed out.
+// that takes over a minute is killed and reported as timed out. A sanitizer report on its standard
+// error fails the calling test.
 ProgramRun runProgram(const QStringList &arguments, const QString &home);

@@ -22,6 +22,13 @@ private:
     QString path_;
 };
 
+// A bound on a whole run that a sanitized build may take several times longer to keep.
+#ifdef KL_SANITIZED
+inline constexpr int kSlowdown = 5;
+#else
+inline constexpr int kSlowdown = 1;
+#endif
+
 // Runs the main thread's event loop until `done` answers true or `timeout` passes. Answers `done()`.
 bool waitUntil(const std::function<bool()> &done,
                std::chrono::milliseconds timeout = std::chrono::seconds(5));
