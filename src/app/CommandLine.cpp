@@ -79,5 +79,12 @@ QString CommandLine::usage() {
         "  --device /dev/videoN use this video device\n"
         "  --stream-url URL     add a network camera for an MJPEG stream (repeatable)\n"
         "  --port N             port of the stream server (default 8080)\n"
-        "  --timer SECONDS      self-timer for --snapshot\n");
+        "  --timer SECONDS      self-timer for --snapshot\n"
+        "\n"
+        "Exit status:\n"
+        "  0  done; --headless after SIGINT or SIGTERM (the stream is withdrawn, every client closed)\n"
+        "  1  failure: no camera, no picture, the photo not saved, the port taken, or --snapshot\n"
+        "     stopped by SIGINT or SIGTERM before its photo\n"
+        "  2  a command line that cannot be used (unknown option or demo model, a URL that is not http)\n"
+        "  A second SIGINT or SIGTERM while the program stops ends it at once.\n");
 }

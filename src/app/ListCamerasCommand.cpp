@@ -1,26 +1,11 @@
 #include "ListCamerasCommand.h"
 
-#include <memory>
-
-#include <QEventLoop>
-#include <QTimer>
-
+#include "AppCore.h"
 #include "CommandLine.h"
-#include "core/DCLog.h"
-#include "core/LogFolder.h"
 #include "devices/DCCamerasController.h"
 #include "devices/DCUVCCamera.h"
-#include "devices/sim/SimUsbBus.h"
-#include "devices/sim/SimUsbBusDeviceSource.h"
 
 namespace {
-
-// Keeps the main thread's event loop turning (for what cameras post to it) while discovery works.
-void spinFor(std::chrono::milliseconds time) {
-    QEventLoop loop;
-    QTimer::singleShot(time, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 // Names from the network may hold anything; a control character would break the line apart.
 QByteArray printable(const QString &text) {
@@ -33,29 +18,20 @@ QByteArray printable(const QString &text) {
 } // namespace
 
 int ListCamerasCommand::run(const CommandLine &cl) {
-    DCLog::openLogFile(LogFolder::defaultPath());
-    auto dependencies = DCCamerasController::defaultDependencies();
-    std::shared_ptr<SimUsbBus> bus;
-    if (!cl.demoModels.isEmpty()) {
-        bus = std::make_shared<SimUsbBus>();
-        QString error;
-        if (!bus->plugDemoCameras(cl.demoModels, &error)) {
-            std::fprintf(stderr, "korva-lectern: %s\n", qUtf8Printable(error));
-            return 2;
-        }
-        dependencies.deviceSources.push_back(std::make_shared<SimUsbBusDeviceSource>(bus));
+    AppCore::Options options;
+    options.demoModels = cl.demoModels;
+    options.streamUrls = cl.streamUrls;
+    options.capture = false;
+    options.streaming = AppCore::Streaming::Off;
+    AppCore core(std::move(options));
+    QString error;
+    if (!core.start(&error) || !core.startToMonitor(&error)) {
+        std::fprintf(stderr, "korva-lectern: %s\n", qUtf8Printable(error));
+        return 2;
     }
-    DCCamerasController controller(std::move(dependencies));
-    controller.startToMonitor();
-    for (const QString &url : cl.streamUrls) {
-        QString error;
-        if (!controller.addStreamCamera(QUrl(url), &error)) {
-            std::fprintf(stderr, "korva-lectern: %s\n", qUtf8Printable(error));
-            return 2;
-        }
-    }
+    DCCamerasController &controller = core.cameras();
     controller.waitUntilSettled();
-    spinFor(kNetworkWait);
+    core.spinUntil([] { return false; }, kNetworkWait); // network cameras are posted to this thread
     controller.waitUntilSettled();
     print(controller.availableCameras(), stdout);
     return 0;

@@ -1,19 +1,18 @@
 #include "SnapshotCommand.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <optional>
 
+#include <QCoreApplication>
 #include <QUrl>
 
+#include "AppCore.h"
 #include "CommandLine.h"
-#include "LiveSession.h"
+#include "StopSignals.h"
 #include "capture/DCCaptureViewController.h"
 #include "core/DCLog.h"
 #include "core/DCNotificationCenter.h"
 #include "core/DCVocabulary.h"
-#include "core/FirstRunDefaults.h"
-#include "core/UserDefaults.h"
 #include "devices/DCNetCamera.h"
 #include "photos/DCActionController.h"
 
@@ -44,34 +43,35 @@ private:
     DCObserverSet observers_;
 };
 
-int takePhoto(const CommandLine &cl) {
-    LiveSession session;
+int takePhoto(AppCore &core, const CommandLine &cl) {
     QString error;
-    if (!session.start(cl, &error)) return fail(error, 2);
-    FirstRunDefaults::setAppDefault(UserDefaults::standardUserDefaults());
-    // Made before the first frame arrives, so it keeps the newest one as the window's would.
-    DCActionController actions;
+    if (!core.start(&error) || !core.startToMonitor(&error)) return fail(error, 2);
+    DCActionController &actions = *core.actions();
 
-    const DCCameraPtr camera = session.waitForCamera(SnapshotCommand::kCameraWait);
+    const DCCameraPtr camera = core.waitForCamera(SnapshotCommand::kCameraWait);
+    if (core.stopRequested()) return fail(QStringLiteral("stopped before the photo was taken"));
     if (!camera) return fail(QStringLiteral("no camera found"));
-    if (!session.waitForStoredSettings(SnapshotCommand::kCameraWait))
+    if (!core.waitForStoredSettings(SnapshotCommand::kCameraWait) && !core.stopRequested())
         DCLog("The stored settings of %s were not applied in time", qUtf8Printable(camera->model()));
-    if (!session.waitForFirstFrame(SnapshotCommand::kFrameWait))
+    if (!core.waitForFirstFrame(SnapshotCommand::kFrameWait)) {
+        if (core.stopRequested()) return fail(QStringLiteral("stopped before the photo was taken"));
         return fail(QStringLiteral("no picture from %1 within %2 seconds")
                         .arg(camera->model())
                         .arg(SnapshotCommand::kFrameWait.count() / 1000));
+    }
 
     // The first frames of a USB camera may still come at the size the device had before the stored
     // one was chosen. A network camera's pictures have the size its server sends.
-    const QSize selected = session.capture().resolution();
+    const QSize selected = core.capture()->resolution();
     const auto atSelectedSize = [&] {
         const FramePointer image = actions.currentImage();
         return image && image->pixelSize() == selected;
     };
     const bool sizeIsOurs = !std::dynamic_pointer_cast<DCNetCamera>(camera);
-    if (sizeIsOurs && !LiveSession::spinUntil(atSelectedSize, SnapshotCommand::kFrameWait))
+    if (sizeIsOurs && !core.spinUntil(atSelectedSize, SnapshotCommand::kFrameWait) && !core.stopRequested())
         DCLog("No picture at the selected %dx%d yet; the photo has the size of the last one",
               selected.width(), selected.height());
+    if (core.stopRequested()) return fail(QStringLiteral("stopped before the photo was taken"));
 
     const int delay = cl.timer.value_or(0);
     PhotoOutcome outcome;
@@ -80,23 +80,35 @@ int takePhoto(const CommandLine &cl) {
     center.postNotificationName(DCNote::DCDeviceCacheWillUpdateTimerNotification, {},
                                 {{DCKey::DevTimerValue, delay}});
     center.postNotificationName(DCNote::DCNotificationSnapshot);
-    const bool finished = LiveSession::spinUntil([&] { return outcome.finished(); },
-                                                 std::chrono::seconds(delay) + SnapshotCommand::kWriteWait);
+    const bool finished = core.spinUntil([&] { return outcome.finished(); },
+                                         std::chrono::seconds(delay) + SnapshotCommand::kWriteWait);
     actions.waitUntilSnapshotsAreWritten();
-    if (!finished) return fail(QStringLiteral("the photo was not written in time"));
+    QCoreApplication::processEvents(); // the announcement of a photo written meanwhile
+    if (!finished && core.stopRequested() && outcome.path().isEmpty())
+        return fail(QStringLiteral("stopped before the photo was taken"));
+    if (!finished && outcome.path().isEmpty())
+        return fail(QStringLiteral("the photo was not written in time"));
     if (outcome.path().isEmpty()) return fail(QStringLiteral("the photo could not be saved (see the log)"));
     std::printf("%s\n", qUtf8Printable(outcome.path()));
     return 0;
 }
 
+AppCore::Options optionsOf(const CommandLine &cl) {
+    AppCore::Options options;
+    options.demoModels = cl.demoModels;
+    options.streamUrls = cl.streamUrls;
+    options.actions = true;
+    options.streaming = AppCore::Streaming::Off;
+    return options;
+}
+
 } // namespace
 
 int SnapshotCommand::run(const CommandLine &cl) {
-    const int status = takePhoto(cl);
-    // The shared camera controller's device thread serves until the process ends and is never
-    // stopped, so the process leaves without running static destructors under it. The photo and the
-    // user defaults are on disk by now (the action controller finished its queue).
-    std::fflush(stdout);
-    std::fflush(stderr);
-    std::_Exit(status);
+    AppCore core(optionsOf(cl));
+    StopSignals stopSignals([&core](int signal) {
+        DCLog("The snapshot stops on signal %d", signal);
+        core.requestStop();
+    });
+    return takePhoto(core, cl);
 }

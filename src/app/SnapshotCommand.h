@@ -15,7 +15,7 @@ public:
     // How long writing the file may take once the countdown is over.
     static constexpr std::chrono::milliseconds kWriteWait{10000};
 
-    // Answers the exit status: 0 with a photo written, 1 without camera, frame or file, 2 for a
-    // command line that names an unknown demo model.
+    // Answers the exit status: 0 with a photo written, 1 without camera, frame or file (or when a
+    // SIGINT or SIGTERM came first), 2 for a command line that names an unknown demo model.
     static int run(const CommandLine &commandLine);
 };

@@ -55,6 +55,10 @@ void StopSignals::readSignal() {
     while (::read(pipeFds[0], &byte, 1) == 1) {
         if (stopped_) continue;
         stopped_ = true;
+        // A second signal while the program stops gets the old handling (by default: the end, at once),
+        // for a stop that hangs.
+        sigaction(SIGINT, &previousInt, nullptr);
+        sigaction(SIGTERM, &previousTerm, nullptr);
         onStop_(byte);
     }
 }

@@ -9,7 +9,8 @@ class QSocketNotifier;
 
 // Turns SIGINT and SIGTERM into a call on the main thread's event loop. The signal handler only writes
 // one byte to a pipe (all it may safely do); the loop reads it and calls `onStop` once. While one
-// instance lives it owns both signals; the previous handlers come back when it goes.
+// instance lives it owns both signals; the previous handlers come back with the first signal (so a
+// second one ends a stop that hangs) or when it goes.
 class StopSignals : public QObject {
 public:
     explicit StopSignals(std::function<void(int signal)> onStop);

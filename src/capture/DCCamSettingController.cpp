@@ -13,6 +13,7 @@
 #include "core/DCLog.h"
 #include "core/DCNotificationCenter.h"
 #include "core/DCVocabulary.h"
+#include "core/SharedInstance.h"
 #include "core/UserDefaults.h"
 #include "devices/DCCameraKite_1.h"
 #include "devices/DCCameraKorva.h"
@@ -74,16 +75,14 @@ QVariantMap storedDictionary(const QVariant &value, const QString &what) {
 } // namespace
 
 DCCamSettingController &DCCamSettingController::sharedInstance() {
-    // A function-local static is created once, under the runtime's own lock.
-    static DCCamSettingController instance(UserDefaults::standardUserDefaults());
-    return instance;
+    if (DCCamSettingController *store = SharedInstance<DCCamSettingController>::get()) return *store;
+    qFatal("No camera settings store is installed; the application core makes and installs it");
 }
 
 DCCamSettingController::DCCamSettingController(UserDefaults &defaults, CameraProvider currentCamera,
                                                Sleeper sleep)
     : defaults_(defaults), currentCamera_(std::move(currentCamera)), sleep_(std::move(sleep)) {
-    if (!currentCamera_)
-        currentCamera_ = [] { return DCCamerasController::sharedController().currentCamera(); };
+    if (!currentCamera_) currentCamera_ = DCCamerasController::sharedCurrentCamera;
     if (!sleep_) sleep_ = [](std::chrono::milliseconds time) { std::this_thread::sleep_for(time); };
     restoreable_ = defaults_.integerForKey(DCDefaults::KeepCameraSet) == 0;
 }

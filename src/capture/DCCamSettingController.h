@@ -28,7 +28,8 @@ public:
     static constexpr std::chrono::milliseconds kExposureSettle{250};
     static constexpr std::chrono::milliseconds kKiteAutoExposureSettle{1000};
 
-    // The process-wide store over the standard user defaults and the shared camera controller.
+    // The process-wide store, which the application core makes and installs
+    // (SharedInstance<DCCamSettingController>); calling this while none is installed is a programming error.
     static DCCamSettingController &sharedInstance();
 
     // Null `currentCamera` asks the shared camera controller; null `sleep` sleeps for real.

@@ -25,8 +25,7 @@ QString sizeText(QSize size) {
 DCCaptureViewController::DCCaptureViewController() : DCCaptureViewController(Dependencies{}) {}
 
 DCCaptureViewController::DCCaptureViewController(Dependencies dependencies) : deps_(std::move(dependencies)) {
-    if (!deps_.currentCamera)
-        deps_.currentCamera = [] { return DCCamerasController::sharedController().currentCamera(); };
+    if (!deps_.currentCamera) deps_.currentCamera = DCCamerasController::sharedCurrentCamera;
     if (!deps_.findDevice)
         deps_.findDevice = [](const DCCameraPtr &camera) { return CaptureDevices::find(camera); };
     if (!deps_.sleep) deps_.sleep = [](std::chrono::milliseconds time) { std::this_thread::sleep_for(time); };

@@ -11,6 +11,7 @@
 #include "core/DCLog.h"
 #include "core/DCNotificationCenter.h"
 #include "core/DCVocabulary.h"
+#include "core/SharedInstance.h"
 #include "devices/DCCameraKorva.h"
 #include "devices/DCNetCamera.h"
 #include "devices/DCProductTable.h"
@@ -33,9 +34,6 @@ const QString kDomain = QStringLiteral("local.");
 // so a broken daemon cannot keep the device thread spinning.
 constexpr int kMaxRetryDelayMs = 5000;
 
-std::mutex gSharedMutex;
-DCCamerasController::Dependencies *gSharedDependencies = nullptr;
-
 QByteArray wireNameOf(const DCNetCamera &camera) {
     if (const auto service = camera.deviceNetService()) return service->wireName();
     if (const auto service = camera.streamNetService()) return service->wireName();
@@ -56,22 +54,13 @@ template <class List, class Camera> bool eraseFrom(List &list, const Camera &cam
 } // namespace
 
 DCCamerasController &DCCamerasController::sharedController() {
-    std::lock_guard lock(gSharedMutex);
-    // Made once and never destroyed: its device thread serves the program until it exits.
-    static DCCamerasController *instance = nullptr;
-    if (!instance) {
-        instance = new DCCamerasController(gSharedDependencies ? std::move(*gSharedDependencies)
-                                                               : defaultDependencies());
-        delete gSharedDependencies;
-        gSharedDependencies = nullptr;
-    }
-    return *instance;
+    if (DCCamerasController *controller = SharedInstance<DCCamerasController>::get()) return *controller;
+    qFatal("No camera controller is installed; the application core makes and installs it");
 }
 
-void DCCamerasController::setSharedDependencies(Dependencies dependencies) {
-    std::lock_guard lock(gSharedMutex);
-    delete gSharedDependencies;
-    gSharedDependencies = new Dependencies(std::move(dependencies));
+DCCameraPtr DCCamerasController::sharedCurrentCamera() {
+    DCCamerasController *controller = SharedInstance<DCCamerasController>::get();
+    return controller ? controller->currentCamera() : nullptr;
 }
 
 DCCamerasController::Dependencies DCCamerasController::defaultDependencies() {

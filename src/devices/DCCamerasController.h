@@ -65,11 +65,12 @@ public:
     // Period of the status timer that calls updateStatus() on the current camera.
     static constexpr std::chrono::milliseconds kStatusInterval{300};
 
-    // The process-wide controller, made on first use with sharedDependencies().
+    // The process-wide controller, which the application core makes and installs
+    // (SharedInstance<DCCamerasController>); calling this while none is installed is a programming error.
     static DCCamerasController &sharedController();
-    // What the shared controller is made with: Avahi, udev and real sleeps unless set before its first
-    // use (--demo adds the simulated bus).
-    static void setSharedDependencies(Dependencies dependencies);
+    // The installed controller's current camera; null without a controller.
+    static DCCameraPtr sharedCurrentCamera();
+    // Avahi, udev and real sleeps (--demo adds the simulated bus).
     static Dependencies defaultDependencies();
 
     // Tests make their own controllers.

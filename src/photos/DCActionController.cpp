@@ -50,8 +50,7 @@ DCActionController::DCActionController(Dependencies dependencies)
     : deps_(std::move(dependencies)),
       defaults_(deps_.defaults ? *deps_.defaults : UserDefaults::standardUserDefaults()) {
     if (!deps_.clock) deps_.clock = &QDateTime::currentDateTime;
-    if (!deps_.currentCamera)
-        deps_.currentCamera = [] { return DCCamerasController::sharedController().currentCamera(); };
+    if (!deps_.currentCamera) deps_.currentCamera = DCCamerasController::sharedCurrentCamera;
     sounds_ = deps_.sounds ? deps_.sounds : std::make_shared<QtSoundEffects>();
     namer_ = std::make_unique<SnapshotNamer>(defaults_, deps_.clock);
     opQueue_ = std::make_unique<OperationQueue>("DCActionController", std::max(1, deps_.concurrentSnapshots));

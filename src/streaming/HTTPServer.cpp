@@ -13,15 +13,13 @@
 
 #include "HTTPResponseHandler.h"
 #include "IncomingRequest.h"
-#include "JPEGCompressor.h"
 #include "JpegFrame.h"
 #include "NetworkInterfaces.h"
-#include "StreamServiceAnnouncer.h"
 #include "core/DCLog.h"
 #include "core/DCNotificationCenter.h"
 #include "core/DCVocabulary.h"
+#include "core/SharedInstance.h"
 #include "core/UserDefaults.h"
-#include "dnssd/AvahiDnsSdProvider.h"
 
 namespace asio = boost::asio;
 using asio::ip::tcp;
@@ -58,23 +56,14 @@ QString HTTPServerError::description() const {
 }
 
 HTTPServer &HTTPServer::sharedHTTPServer() {
-    // Made once, under the lock of the function-local static; never destroyed, like the process's
-    // other singletons (the application stops it when it goes).
-    static HTTPServer *server = [] {
-        Configuration configuration;
-        configuration.port = portFromDefaults();
-        auto *s = new HTTPServer(configuration);
-        JPEGCompressor &compressor = JPEGCompressor::sharedJPEGCompressor();
-        compressor.setFrameSink(
-            [s](std::shared_ptr<const JpegFrame> frame) { s->publishFrame(std::move(frame)); });
-        Hooks hooks;
-        hooks.startFrameSource = [&compressor] { compressor.start(); };
-        hooks.stopFrameSource = [&compressor] { compressor.stop(); };
-        StreamServiceAnnouncer::create(std::make_shared<AvahiDnsSdProvider>())->install(hooks);
-        s->setHooks(std::move(hooks));
-        return s;
-    }();
-    return *server;
+    if (HTTPServer *server = SharedInstance<HTTPServer>::get()) return *server;
+    qFatal("No HTTP server is installed; the application core makes and installs it");
+}
+
+HTTPServer::Configuration HTTPServer::defaultConfiguration() {
+    Configuration configuration;
+    configuration.port = portFromDefaults();
+    return configuration;
 }
 
 HTTPServer::HTTPServer() : HTTPServer(Configuration()) {}

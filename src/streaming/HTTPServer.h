@@ -67,9 +67,12 @@ public:
         std::function<void()> withdraw;                   // after "VideoStreamServerDidStop"
     };
 
-    // The process-wide server: the port comes from the hidden user default "HTTPServerPort" when it
-    // is set, else 8080; the frame source is the shared JPEGCompressor.
+    // The process-wide server, which the application core makes, wires to its compressor and
+    // announcer, and installs (SharedInstance<HTTPServer>); calling this while none is installed is a
+    // programming error.
     static HTTPServer &sharedHTTPServer();
+    // The port from the hidden user default "HTTPServerPort" when it is set, else 8080.
+    static Configuration defaultConfiguration();
 
     HTTPServer();
     explicit HTTPServer(Configuration configuration);

@@ -3,10 +3,11 @@
 #include "FrameJpegEncoder.h"
 #include "JpegFrame.h"
 #include "core/DCVocabulary.h"
+#include "core/SharedInstance.h"
 
 JPEGCompressor &JPEGCompressor::sharedJPEGCompressor() {
-    static JPEGCompressor *compressor = new JPEGCompressor; // never destroyed, like the server
-    return *compressor;
+    if (JPEGCompressor *compressor = SharedInstance<JPEGCompressor>::get()) return *compressor;
+    qFatal("No JPEG compressor is installed; the application core makes and installs it");
 }
 
 JPEGCompressor::JPEGCompressor() = default;

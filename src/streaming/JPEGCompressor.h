@@ -25,6 +25,8 @@ public:
     static constexpr int kQuality = 60;
     static constexpr std::chrono::microseconds kDefaultFrameInterval{33'333};
 
+    // The process-wide compressor, which the application core makes and installs
+    // (SharedInstance<JPEGCompressor>); calling this while none is installed is a programming error.
     static JPEGCompressor &sharedJPEGCompressor();
 
     JPEGCompressor();

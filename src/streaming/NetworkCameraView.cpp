@@ -27,8 +27,7 @@ QString serviceText(const DnsSdService &service) {
 
 NetworkCameraView::NetworkCameraView(Dependencies dependencies) : deps_(std::move(dependencies)) {
     if (!deps_.infoView) deps_.infoView = std::make_shared<LogInfoViewPresenter>();
-    if (!deps_.currentCamera)
-        deps_.currentCamera = [] { return DCCamerasController::sharedController().currentCamera(); };
+    if (!deps_.currentCamera) deps_.currentCamera = DCCamerasController::sharedCurrentCamera;
     client_.setEndHandler([](const std::string &error) {
         if (error.empty()) DCLog("The network camera's stream ended");
     });

@@ -127,12 +127,13 @@ TEST(HTTPServerLifecycle, ServesIPv6AsWellAsIPv4) {
     server.stop();
 }
 
-TEST(HTTPServerLifecycle, SharedServerIsOneAndTakesItsPortFromTheHiddenDefault) {
-    UserDefaults::standardUserDefaults().setInteger(18080, QStringLiteral("HTTPServerPort"));
-    HTTPServer &shared = HTTPServer::sharedHTTPServer();
-    EXPECT_EQ(&shared, &HTTPServer::sharedHTTPServer());
-    EXPECT_EQ(shared.configuration().port, 18080);
-    EXPECT_EQ(shared.state(), HTTPServer::Idle);
+TEST(HTTPServerLifecycle, TheDefaultConfigurationTakesItsPortFromTheHiddenDefault) {
+    UserDefaults &defaults = UserDefaults::standardUserDefaults();
+    defaults.setInteger(18080, QStringLiteral("HTTPServerPort"));
+    EXPECT_EQ(HTTPServer::defaultConfiguration().port, 18080);
+    defaults.setInteger(70000, QStringLiteral("HTTPServerPort"));
+    EXPECT_EQ(HTTPServer::defaultConfiguration().port, HTTPServer::kDefaultPort);
+    defaults.removeObjectForKey(QStringLiteral("HTTPServerPort"));
 }
 
 TEST(HTTPServerAddress, IsNotAvailableUnlessRunning) {

