@@ -187,12 +187,13 @@ int DCCameraKorva::sendCommand(const std::shared_ptr<HidTransport> &hid, std::sp
 }
 
 int DCCameraKorva::query(const std::shared_ptr<HidTransport> &hid, std::span<const uint8_t> report,
-                         bool stopOnSetFailure, std::span<uint8_t> input) {
+                         std::span<uint8_t> input) {
     std::lock_guard lock(cameraLock_);
     const int sent = hid->setReport(KorvaReport::kOutputReportId, report, kReportTimeout);
     if (sent != 0) {
+        // The device never saw the question: whatever input report it holds answers an older one.
         DCLog("setReport failed: %s", hex(sent).constData());
-        if (stopOnSetFailure) return -1;
+        return -1;
     }
     std::fill_n(input.begin(), 3, uint8_t{0});
     const int read = hid->getReport(KorvaReport::kInputReportId, input, kReportTimeout);
@@ -250,7 +251,7 @@ int DCCameraKorva::korvaGetIris() {
     const auto hid = waitForDevice();
     if (!hid) return -1;
     KorvaReport::Report input{};
-    if (query(hid, KorvaReport::getIris(), false, input) != 0) return -1;
+    if (query(hid, KorvaReport::getIris(), input) != 0) return -1;
     return KorvaReport::answer(input);
 }
 
@@ -258,7 +259,7 @@ int DCCameraKorva::korvaGetPowerFrequency() {
     const auto hid = waitForDevice();
     if (!hid) return -1;
     KorvaReport::Report input{};
-    if (query(hid, KorvaReport::getPowerFrequency(), false, input) != 0) return -1;
+    if (query(hid, KorvaReport::getPowerFrequency(), input) != 0) return -1;
     const int value = KorvaReport::answer(input);
     DCLog("getReport: %s", hex(value).constData());
     return value;

@@ -96,9 +96,9 @@ private:
     // The HID device for a command, after the one wait when it is not there yet; null with the log line.
     std::shared_ptr<HidTransport> waitForDevice();
     int sendCommand(const std::shared_ptr<HidTransport> &hid, std::span<const uint8_t> report, bool logOk);
-    // Sends a query and reads input report 1 into `input`. 0 or -1.
+    // Sends a query and reads input report 1 into `input`. 0, or -1 when either report fails.
     int query(const std::shared_ptr<HidTransport> &hid, std::span<const uint8_t> report,
-              bool stopOnSetFailure, std::span<uint8_t> input);
+              std::span<uint8_t> input);
     void handleEvent(uint32_t value);
     void deliverWaitingEvents();
     void scheduleDelivery();
