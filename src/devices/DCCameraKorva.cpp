@@ -348,7 +348,7 @@ int DCCameraKorva::setExposureStep(int32_t step, int32_t first, int32_t last,
 void DCCameraKorva::handleCallBack(std::span<const uint8_t> report) {
     const auto value = KorvaReport::eventValue(report);
     if (!value) {
-        DCLog("get unknow event: %d", static_cast<int>(report.size()));
+        logUnusableReport(report);
         return;
     }
     {
@@ -361,6 +361,18 @@ void DCCameraKorva::handleCallBack(std::span<const uint8_t> report) {
         waitingEvents_.push_back(*value);
     }
     deliverWaitingEvents();
+}
+
+void DCCameraKorva::logUnusableReport(std::span<const uint8_t> report) {
+    // A device that keeps sending such reports must not fill the log.
+    const uint32_t count = unusableReports_.fetch_add(1) + 1;
+    if (count > kMaxLoggedUnusableReports) return;
+    if (KorvaReport::isForeignReport(report))
+        DCLog("skipped input report %u (%d bytes): not an event report", unsigned{report[0]},
+              static_cast<int>(report.size()));
+    else
+        DCLog("get unknow event: %d", static_cast<int>(report.size()));
+    if (count == kMaxLoggedUnusableReports) DCLog("further unusable event reports are skipped silently");
 }
 
 void DCCameraKorva::deliverWaitingEvents() {

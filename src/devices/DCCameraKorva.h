@@ -31,6 +31,8 @@ public:
     // How long a command waits once for a HID interface that is still being set up.
     static constexpr std::chrono::milliseconds kDeviceWait{1000};
     static constexpr size_t kMaxWaitingEvents = 8;
+    // Unusable event reports (another report ID, another length) logged per camera; the rest are not.
+    static constexpr uint32_t kMaxLoggedUnusableReports = 16;
     using Sleeper = std::function<void(std::chrono::milliseconds)>;
 
     DCCameraKorva();
@@ -45,7 +47,7 @@ public:
     bool setupHIDControlInterface();
     bool setupHidNotification();
     void hidFindElements();
-    // One report from the event endpoint, on the device thread.
+    // One report from the event endpoint, on the device thread; only event reports count.
     void handleCallBack(std::span<const uint8_t> report);
 
     // Vendor reports: 0 (or the answer of a query), -1 on failure.
@@ -100,6 +102,7 @@ private:
     int query(const std::shared_ptr<HidTransport> &hid, std::span<const uint8_t> report,
               std::span<uint8_t> input);
     void handleEvent(uint32_t value);
+    void logUnusableReport(std::span<const uint8_t> report);
     void deliverWaitingEvents();
     void scheduleDelivery();
 
@@ -110,6 +113,7 @@ private:
     Sleeper sleeper_;
     QObject *eventContext_ = nullptr; // lives on the device thread; carries queued deliveries
     std::deque<uint32_t> waitingEvents_;
+    std::atomic<uint32_t> unusableReports_{0};
     std::atomic<int32_t> isContinousFocusMode_{-1};
     std::atomic<uint16_t> firmwareRleaseVersion_{0};
     std::atomic<uint32_t> hidControlInterfaceNumber_{0};

@@ -304,7 +304,7 @@ TEST(KorvaEvents, EightEventsWaitWhileInactiveAndTheNewestIsDropped) {
     EXPECT_EQ(f.camera->isContinousFocusMode(), 1); // the dropped single-focus event never applied
 }
 
-TEST(KorvaEvents, ReportsOfAnotherLengthAreIgnoredWithALine) {
+TEST(KorvaEvents, ReportsOfAnotherLengthOrReportIdAreSkippedWithBoundedLines) {
     KorvaFixture<> f;
     f.camera->setActive(true);
     NotificationLog notes(kEventNotes);
@@ -315,8 +315,18 @@ TEST(KorvaEvents, ReportsOfAnotherLengthAreIgnoredWithALine) {
     EXPECT_TRUE(log.contains(QStringLiteral("get unknow event: 4")));
     EXPECT_TRUE(log.contains(QStringLiteral("get unknow event: 6")));
     EXPECT_TRUE(log.contains(QStringLiteral("get unknow event: 0")));
+    // Well-formed snapshot values under other report IDs are not events.
+    for (uint8_t id : {0, 2, 3})
+        f.hid().injectReport(KorvaReport::eventReport(0x0001, id));
+    EXPECT_TRUE(log.contains(QStringLiteral("skipped input report 2 (5 bytes): not an event report")));
     EXPECT_TRUE(notes.entries.empty());
     EXPECT_EQ(f.camera->waitingEventCount(), 0u);
+    // A device that keeps sending them does not fill the log.
+    for (int i = 0; i < 1000; ++i)
+        f.hid().injectReport(KorvaReport::eventReport(0x0001, 2));
+    EXPECT_LE(log.messages().size(), static_cast<int>(DCCameraKorva::kMaxLoggedUnusableReports) + 1);
+    f.hid().injectEvent(0x0001);
+    EXPECT_EQ(notes.names(), QStringList{DCNote::DCNotificationSnapshot});
 }
 
 TEST(KorvaEvents, EventsInjectedOnAnotherThreadArriveOnTheDeviceThreadAndNoneAfterDetach) {
