@@ -1,9 +1,9 @@
 #include "DCCameraKorva.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
-#include <thread>
 
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -33,6 +33,11 @@ void logReport(const char *what, std::span<const uint8_t> r) {
     else
         DCLog("getReport data [%s, %s, %s, %s, %s]", hex(r[0]).constData(), hex(r[1]).constData(),
               hex(r[2]).constData(), hex(r[3]).constData(), hex(r[4]).constData());
+}
+
+// What may heal while the device stays plugged in: access granted, another program letting go.
+bool mayHeal(int error) {
+    return error == -EACCES || error == -EPERM || error == -EBUSY;
 }
 
 } // namespace
@@ -74,11 +79,21 @@ DCCameraKorva::~DCCameraKorva() {
 // Set-up ------------------------------------------------------------------------------------------
 
 void DCCameraKorva::prepareToWorkWithDevice(std::shared_ptr<UsbDevice> device) {
+    {
+        std::lock_guard lock(stateMutex_);
+        hidSetUpUnderWay_ = true;
+        detached_ = false;
+    }
     DCUVCCamera::prepareToWorkWithDevice(device);
-    if (!device) return;
-    if (!setupHIDControlInterface()) return;
-    setupHidNotification();
-    korvaCurrentFocusMode();
+    if (device && setupHIDControlInterface()) {
+        setupHidNotification();
+        korvaCurrentFocusMode();
+    }
+    {
+        std::lock_guard lock(stateMutex_);
+        hidSetUpUnderWay_ = false;
+    }
+    hidSetUpEnded_.notify_all();
 }
 
 bool DCCameraKorva::setupHIDControlInterface() {
@@ -91,18 +106,26 @@ bool DCCameraKorva::setupHIDControlInterface() {
         DCLog("no device to open the HID interface of");
         return false;
     }
-    int error = 0;
-    std::shared_ptr<HidTransport> transport = device->openHid(&error);
-    if (!transport) {
-        DCLog("opening the HID interface of %s failed: %s", qUtf8Printable(device->name()), strerror(-error));
+    if (const int result = openHidInterface(); result != 0) {
+        DCLog("opening the HID interface of %s failed: %s", qUtf8Printable(device->name()),
+              strerror(-result));
+        noteHidFailure(result);
         return false;
     }
+    return true;
+}
+
+int DCCameraKorva::openHidInterface() {
+    const std::shared_ptr<UsbDevice> device = deviceObject();
+    if (!device) return -ENODEV;
+    int error = 0;
+    std::shared_ptr<HidTransport> transport = device->openHid(&error);
+    if (!transport) return error < 0 ? error : -EIO;
     DCLog("set up hidInterface ok");
     firmwareRleaseVersion_.store(transport->deviceReleaseNumber());
     DCLog("update firmware version: 0x%04x", firmwareRleaseVersion_.load());
     hidControlInterfaceNumber_.store(transport->interfaceNumber());
-    setHidInterface(std::move(transport));
-    return true;
+    return keepHid(std::move(transport), false) ? 0 : -ENODEV;
 }
 
 bool DCCameraKorva::setupHidNotification() {
@@ -114,11 +137,81 @@ bool DCCameraKorva::setupHidNotification() {
     if (const int result = transport->seize(); result != 0) {
         DCLog("hidDeviceInterface open failed");
         DCLog("seizing the HID interface failed: %s", strerror(-result));
+        noteHidFailure(result);
         return true;
     }
-    setHidDeviceInterface(transport);
-    hidFindElements();
+    if (keepHid(transport, true)) hidFindElements();
     return true;
+}
+
+bool DCCameraKorva::keepHid(std::shared_ptr<HidTransport> transport, bool seized) {
+    {
+        std::lock_guard lock(stateMutex_);
+        if (!detached_) {
+            (seized ? hidDeviceInterface_ : hidInterface_) = std::move(transport);
+            return true;
+        }
+    }
+    // Detached while this was being set up: nothing may stay claimed.
+    transport->close();
+    return false;
+}
+
+void DCCameraKorva::noteHidFailure(int error) {
+    {
+        std::lock_guard lock(stateMutex_);
+        hidRetryArmed_ = mayHeal(error);
+        hidRetryInterval_ = 1;
+        hidRetryTicksLeft_ = 1;
+    }
+    // Once per camera: a missing permission does not go away by itself, the log must not fill up.
+    if (hidFailureLogged_.exchange(true)) return;
+    const std::shared_ptr<UsbDevice> device = deviceObject();
+    const QByteArray name = device ? device->name().toUtf8() : QByteArray("the camera");
+    if (error == -EACCES || error == -EPERM)
+        DCLog("no access to the vendor HID interface of %s (%s): its buttons, focus and exposure steps are "
+              "unavailable. Install the udev rule 70-korva-lectern.rules and replug the camera, or add the "
+              "user to the group that owns its USB device node under /dev/bus/usb; access granted later is "
+              "picked up",
+              name.constData(), strerror(-error));
+    else if (error == -EBUSY)
+        DCLog("the vendor HID interface of %s is held by another program; trying again in the background",
+              name.constData());
+}
+
+void DCCameraKorva::retryHidSetup() {
+    {
+        std::lock_guard lock(stateMutex_);
+        if (!hidRetryArmed_ || detached_ || hidSetUpUnderWay_ || --hidRetryTicksLeft_ > 0) return;
+        hidRetryInterval_ = std::min(hidRetryInterval_ * 2, kMaxHidRetryTicks);
+        hidRetryTicksLeft_ = hidRetryInterval_;
+    }
+    const int result = claimHid();
+    if (result != 0 && mayHeal(result)) return;
+    {
+        std::lock_guard lock(stateMutex_);
+        hidRetryArmed_ = false;
+    }
+    const std::shared_ptr<UsbDevice> device = deviceObject();
+    const QByteArray name = device ? device->name().toUtf8() : QByteArray("the camera");
+    if (result != 0) {
+        DCLog("giving up on the vendor HID interface of %s: %s", name.constData(), strerror(-result));
+        return;
+    }
+    DCLog("the vendor HID interface of %s is usable now", name.constData());
+    korvaCurrentFocusMode();
+}
+
+int DCCameraKorva::claimHid() {
+    if (!hidInterface()) {
+        if (const int result = openHidInterface(); result != 0) return result;
+    }
+    const std::shared_ptr<HidTransport> transport = hidInterface();
+    if (!transport) return -ENODEV;
+    if (const int result = transport->seize(); result != 0) return result;
+    if (!keepHid(transport, true)) return -ENODEV;
+    hidFindElements();
+    return 0;
 }
 
 void DCCameraKorva::hidFindElements() {
@@ -138,6 +231,8 @@ void DCCameraKorva::prepareToDetatch() {
     std::shared_ptr<HidTransport> interface;
     {
         std::lock_guard lock(stateMutex_);
+        detached_ = true;
+        hidRetryArmed_ = false;
         device = std::move(hidDeviceInterface_);
         interface = std::move(hidInterface_);
     }
@@ -156,17 +251,20 @@ void DCCameraKorva::prepareToDetatch() {
 // Reports -----------------------------------------------------------------------------------------
 
 std::shared_ptr<HidTransport> DCCameraKorva::waitForDevice() {
-    if (auto hid = hidDeviceInterface()) return hid;
-    Sleeper sleeper;
-    {
-        std::lock_guard lock(stateMutex_);
-        sleeper = sleeper_;
-    }
-    if (sleeper)
+    std::unique_lock lock(stateMutex_);
+    // Only a device still being set up is worth waiting for; anything else answers at once, so a
+    // camera without access never holds up its caller (the main thread polls it).
+    if (hidDeviceInterface_ || !hidSetUpUnderWay_) return hidDeviceInterface_;
+    if (sleeper_) {
+        const Sleeper sleeper = sleeper_;
+        lock.unlock();
         sleeper(kDeviceWait);
-    else
-        std::this_thread::sleep_for(kDeviceWait);
-    if (auto hid = hidDeviceInterface()) return hid;
+        lock.lock();
+    } else {
+        hidSetUpEnded_.wait_for(lock, kDeviceWait, [this] { return !hidSetUpUnderWay_; });
+    }
+    if (auto hid = hidDeviceInterface_) return hid;
+    lock.unlock();
     DCLog("device not init");
     return nullptr;
 }

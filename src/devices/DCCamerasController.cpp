@@ -320,6 +320,9 @@ void DCCamerasController::setupCameraUpdateTimer() {
 }
 
 void DCCamerasController::updateCameraStatus() {
+    // Access to a camera's HID interface may come later (a udev rule installed, a group joined).
+    for (const auto &camera : usbCameras())
+        if (auto korva = std::dynamic_pointer_cast<DCCameraKorva>(camera)) korva->retryHidSetup();
     if (DCCameraPtr camera = currentCamera()) camera->updateStatus();
 }
 
@@ -339,7 +342,6 @@ void DCCamerasController::deviceAttached(std::shared_ptr<UsbDevice> device) {
     // camera by the location it arrived at.
     camera->setVendorId(p.idVendor);
     camera->setLocationId(p.locationID);
-    if (auto korva = std::dynamic_pointer_cast<DCCameraKorva>(camera)) korva->setSleeper(dependencies_.sleep);
     camera->prepareToWorkWithDevice(std::move(device));
     opQueue_.addOperation([this, camera] { addUSBCamera(camera); });
 }
