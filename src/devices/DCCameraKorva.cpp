@@ -14,6 +14,7 @@
 #include "core/DCNotificationCenter.h"
 #include "core/DCVocabulary.h"
 #include "devices/HidTransport.h"
+#include "devices/KorvaModelTraits.h"
 #include "devices/KorvaReport.h"
 #include "devices/UsbDevice.h"
 
@@ -43,13 +44,14 @@ bool mayHeal(int error) {
 } // namespace
 
 QStringList DCCameraKorva::supportedResolutions() {
-    return {DCResolutionList::stringFromSize({1600, 1200}), DCResolutionList::stringFromSize({1280, 1024}),
-            DCResolutionList::stringFromSize({1024, 768}),  DCResolutionList::stringFromSize({800, 600}),
-            DCResolutionList::stringFromSize({640, 480}),   DCResolutionList::stringFromSize({320, 240})};
+    QStringList list;
+    for (const QSize &size : KorvaModels::kSizes)
+        list << DCResolutionList::stringFromSize(size);
+    return list;
 }
 
 QSizeF DCCameraKorva::defaultResolution() {
-    return {1024, 768};
+    return KorvaModels::kDefaultSize;
 }
 
 std::shared_ptr<DCCameraKorva> DCCameraKorva::camera() {

@@ -9,6 +9,7 @@
 #include "devices/DCCameraOrb_R.h"
 #include "devices/DCCameraWren.h"
 #include "devices/DCCameraWrenHD.h"
+#include "devices/DCProductTable.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -65,6 +66,18 @@ TEST(KorvaModels, IdentityCapabilitiesAndDefaults) {
         EXPECT_EQ(c->isWhiteBalanceAdjustable(), row.whiteBalance);
         EXPECT_EQ(c->exposureDef(), row.exposureDef);
         EXPECT_EQ(c->capabilities(), row.lock ? 0x3Fu : 0x1Fu);
+    }
+}
+
+TEST(KorvaModels, DiscoveryMakesTheModelOfEachTraitsRow) {
+    for (const KorvaModelTraits *row : KorvaModels::kAll) {
+        SCOPED_TRACE(row->model);
+        const auto product = DCProductTable::lookup(DCCameraKorva::kVendorId, row->productId);
+        ASSERT_TRUE(product);
+        const auto camera = std::dynamic_pointer_cast<DCCameraKorvaModel>(product->camera());
+        ASSERT_TRUE(camera);
+        EXPECT_EQ(&camera->traits(), row);
+        EXPECT_EQ(camera->productId(), row->productId);
     }
 }
 
