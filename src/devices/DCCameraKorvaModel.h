@@ -15,6 +15,8 @@ public:
     QString model() const override;
     QString shortModel() const override;
     int32_t exposureDef() override { return traits_.exposureDef; }
+    int32_t exposureMin() override { return 1; }
+    int32_t exposureMax() override { return traits_.lastStep; }
     bool setExposure(int32_t step) override;
     bool autoFocus() override;
     void updateStatus() override;

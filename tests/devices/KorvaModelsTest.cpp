@@ -18,6 +18,9 @@ template <class Camera>
 void expectExposureSteps(const QString &model, int last, const std::vector<uint8_t> &iris) {
     SCOPED_TRACE(model.toStdString());
     KorvaFixture<Camera> f(model);
+    // What the camera says it takes is what it takes.
+    EXPECT_EQ(f.camera->exposureMin(), 1);
+    EXPECT_EQ(f.camera->exposureMax(), last);
     for (int step = 1; step <= last; ++step)
         EXPECT_TRUE(f.camera->setExposure(step)) << step;
     std::vector<Bytes> expected;
