@@ -4,6 +4,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -13,6 +14,7 @@
 #include "core/DCLog.h"
 #include "core/DCNotificationCenter.h"
 #include "core/DCVocabulary.h"
+#include "devices/DeleteOnItsThread.h"
 #include "devices/HidTransport.h"
 #include "devices/KorvaModelTraits.h"
 #include "devices/KorvaReport.h"
@@ -70,12 +72,7 @@ DCCameraKorva::~DCCameraKorva() {
         hid = std::move(hidDeviceInterface_);
     }
     if (hid) hid->close();
-    if (eventContext_) {
-        if (eventContext_->thread() == QThread::currentThread())
-            delete eventContext_;
-        else
-            eventContext_->deleteLater();
-    }
+    deleteOnItsThread(eventContext_);
 }
 
 // Set-up ------------------------------------------------------------------------------------------
@@ -237,6 +234,9 @@ void DCCameraKorva::prepareToDetatch() {
         hidRetryArmed_ = false;
         device = std::move(hidDeviceInterface_);
         interface = std::move(hidInterface_);
+        // Freed here, where its thread (the device thread) still serves it; a camera that outlives
+        // the controller keeps nothing bound to a thread that has ended.
+        deleteOnItsThread(std::exchange(eventContext_, nullptr), deliveringEvents_);
     }
     // A report in flight on another thread finishes before the interface goes back to the kernel.
     if (device || interface) {
@@ -505,7 +505,9 @@ void DCCameraKorva::scheduleDelivery() {
         [this, weak, shared] {
             std::shared_ptr<DCCamera> keep = weak.lock();
             if (shared && !keep) return;
+            deliveringEvents_ = true;
             deliverWaitingEvents();
+            deliveringEvents_ = false;
             // The camera must not go inside a call its own context object is running: a last
             // reference is released on the main thread's next turn instead.
             if (keep.use_count() == 1 && QCoreApplication::instance())

@@ -138,7 +138,8 @@ private:
     int hidRetryTicksLeft_ = 1;
     std::atomic<bool> hidFailureLogged_{false};
     Sleeper sleeper_;
-    QObject *eventContext_ = nullptr; // lives on the device thread; carries queued deliveries
+    QObject *eventContext_ = nullptr;           // lives on the device thread; carries queued deliveries
+    std::atomic<bool> deliveringEvents_{false}; // a delivery through eventContext_ is running
     std::deque<uint32_t> waitingEvents_;
     std::atomic<uint32_t> unusableReports_{0};
     std::atomic<int32_t> isContinousFocusMode_{-1};
