@@ -9,7 +9,6 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QObject>
-#include <QThread>
 
 #include "core/DCLog.h"
 #include "core/DCNotificationCenter.h"
