@@ -243,9 +243,9 @@ void DCCamSettingController::setResolution(int32_t value) {
     setDeviceKey(kResolution, qint64(value));
 }
 
-uint16_t DCCamSettingController::brightness() {
+int32_t DCCamSettingController::brightness() {
     const auto c = camera();
-    return c ? static_cast<uint16_t>(c->brightness()) : 0;
+    return c ? c->brightness() : DCCamera::kNotAvailable;
 }
 
 uint16_t DCCamSettingController::firmwareVersion() {

@@ -53,8 +53,10 @@ public:
     void setVFlipped(bool flag);
     void setResolution(int32_t value);
 
-    // The camera's own brightness and firmware version (low 16 bits).
-    uint16_t brightness();
+    // The camera's own brightness as it reports it: signed, or DCCamera::kNotAvailable when the camera
+    // cannot say (or there is none).
+    int32_t brightness();
+    // The camera's firmware version; 0 without a camera.
     uint16_t firmwareVersion();
     uint16_t contrast() const { return contrast_; }
     uint16_t gamma() const { return gamma_; }

@@ -118,6 +118,9 @@ public:
     virtual bool setExposure(int32_t) { return false; }
     virtual int32_t exposure() { return kNotAvailable; }
     virtual int32_t exposureDef() { return kNotAvailable; }
+    // The exposure steps setExposure() takes run from exposureMin() to exposureMax().
+    virtual int32_t exposureMin() { return kNotAvailable; }
+    virtual int32_t exposureMax() { return kNotAvailable; }
 
     virtual bool setIris(uint16_t) { return false; }
     virtual int32_t iris() { return kNotAvailable; }

@@ -1,19 +1,21 @@
 #include "DCCameraKorva.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
-#include <thread>
+#include <utility>
 
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QObject>
-#include <QThread>
 
 #include "core/DCLog.h"
 #include "core/DCNotificationCenter.h"
 #include "core/DCVocabulary.h"
+#include "devices/DeleteOnItsThread.h"
 #include "devices/HidTransport.h"
+#include "devices/KorvaModelTraits.h"
 #include "devices/KorvaReport.h"
 #include "devices/UsbDevice.h"
 
@@ -35,16 +37,22 @@ void logReport(const char *what, std::span<const uint8_t> r) {
               hex(r[2]).constData(), hex(r[3]).constData(), hex(r[4]).constData());
 }
 
+// What may heal while the device stays plugged in: access granted, another program letting go.
+bool mayHeal(int error) {
+    return error == -EACCES || error == -EPERM || error == -EBUSY;
+}
+
 } // namespace
 
 QStringList DCCameraKorva::supportedResolutions() {
-    return {DCResolutionList::stringFromSize({1600, 1200}), DCResolutionList::stringFromSize({1280, 1024}),
-            DCResolutionList::stringFromSize({1024, 768}),  DCResolutionList::stringFromSize({800, 600}),
-            DCResolutionList::stringFromSize({640, 480}),   DCResolutionList::stringFromSize({320, 240})};
+    QStringList list;
+    for (const QSize &size : KorvaModels::kSizes)
+        list << DCResolutionList::stringFromSize(size);
+    return list;
 }
 
 QSizeF DCCameraKorva::defaultResolution() {
-    return {1024, 768};
+    return KorvaModels::kDefaultSize;
 }
 
 std::shared_ptr<DCCameraKorva> DCCameraKorva::camera() {
@@ -63,22 +71,27 @@ DCCameraKorva::~DCCameraKorva() {
         hid = std::move(hidDeviceInterface_);
     }
     if (hid) hid->close();
-    if (eventContext_) {
-        if (eventContext_->thread() == QThread::currentThread())
-            delete eventContext_;
-        else
-            eventContext_->deleteLater();
-    }
+    deleteOnItsThread(eventContext_);
 }
 
 // Set-up ------------------------------------------------------------------------------------------
 
 void DCCameraKorva::prepareToWorkWithDevice(std::shared_ptr<UsbDevice> device) {
+    {
+        std::lock_guard lock(stateMutex_);
+        hidSetUpUnderWay_ = true;
+        detached_ = false;
+    }
     DCUVCCamera::prepareToWorkWithDevice(device);
-    if (!device) return;
-    if (!setupHIDControlInterface()) return;
-    setupHidNotification();
-    korvaCurrentFocusMode();
+    if (device && setupHIDControlInterface()) {
+        setupHidNotification();
+        korvaCurrentFocusMode();
+    }
+    {
+        std::lock_guard lock(stateMutex_);
+        hidSetUpUnderWay_ = false;
+    }
+    hidSetUpEnded_.notify_all();
 }
 
 bool DCCameraKorva::setupHIDControlInterface() {
@@ -91,18 +104,26 @@ bool DCCameraKorva::setupHIDControlInterface() {
         DCLog("no device to open the HID interface of");
         return false;
     }
-    int error = 0;
-    std::shared_ptr<HidTransport> transport = device->openHid(&error);
-    if (!transport) {
-        DCLog("opening the HID interface of %s failed: %s", qUtf8Printable(device->name()), strerror(-error));
+    if (const int result = openHidInterface(); result != 0) {
+        DCLog("opening the HID interface of %s failed: %s", qUtf8Printable(device->name()),
+              strerror(-result));
+        noteHidFailure(result);
         return false;
     }
+    return true;
+}
+
+int DCCameraKorva::openHidInterface() {
+    const std::shared_ptr<UsbDevice> device = deviceObject();
+    if (!device) return -ENODEV;
+    int error = 0;
+    std::shared_ptr<HidTransport> transport = device->openHid(&error);
+    if (!transport) return error < 0 ? error : -EIO;
     DCLog("set up hidInterface ok");
     firmwareRleaseVersion_.store(transport->deviceReleaseNumber());
     DCLog("update firmware version: 0x%04x", firmwareRleaseVersion_.load());
     hidControlInterfaceNumber_.store(transport->interfaceNumber());
-    setHidInterface(std::move(transport));
-    return true;
+    return keepHid(std::move(transport), false) ? 0 : -ENODEV;
 }
 
 bool DCCameraKorva::setupHidNotification() {
@@ -114,11 +135,81 @@ bool DCCameraKorva::setupHidNotification() {
     if (const int result = transport->seize(); result != 0) {
         DCLog("hidDeviceInterface open failed");
         DCLog("seizing the HID interface failed: %s", strerror(-result));
+        noteHidFailure(result);
         return true;
     }
-    setHidDeviceInterface(transport);
-    hidFindElements();
+    if (keepHid(transport, true)) hidFindElements();
     return true;
+}
+
+bool DCCameraKorva::keepHid(std::shared_ptr<HidTransport> transport, bool seized) {
+    {
+        std::lock_guard lock(stateMutex_);
+        if (!detached_) {
+            (seized ? hidDeviceInterface_ : hidInterface_) = std::move(transport);
+            return true;
+        }
+    }
+    // Detached while this was being set up: nothing may stay claimed.
+    transport->close();
+    return false;
+}
+
+void DCCameraKorva::noteHidFailure(int error) {
+    {
+        std::lock_guard lock(stateMutex_);
+        hidRetryArmed_ = mayHeal(error);
+        hidRetryInterval_ = 1;
+        hidRetryTicksLeft_ = 1;
+    }
+    // Once per camera: a missing permission does not go away by itself, the log must not fill up.
+    if (hidFailureLogged_.exchange(true)) return;
+    const std::shared_ptr<UsbDevice> device = deviceObject();
+    const QByteArray name = device ? device->name().toUtf8() : QByteArray("the camera");
+    if (error == -EACCES || error == -EPERM)
+        DCLog("no access to the vendor HID interface of %s (%s): its buttons, focus and exposure steps are "
+              "unavailable. Install the udev rule 70-korva-lectern.rules and replug the camera, or add the "
+              "user to the group that owns its USB device node under /dev/bus/usb; access granted later is "
+              "picked up",
+              name.constData(), strerror(-error));
+    else if (error == -EBUSY)
+        DCLog("the vendor HID interface of %s is held by another program; trying again in the background",
+              name.constData());
+}
+
+void DCCameraKorva::retryHidSetup() {
+    {
+        std::lock_guard lock(stateMutex_);
+        if (!hidRetryArmed_ || detached_ || hidSetUpUnderWay_ || --hidRetryTicksLeft_ > 0) return;
+        hidRetryInterval_ = std::min(hidRetryInterval_ * 2, kMaxHidRetryTicks);
+        hidRetryTicksLeft_ = hidRetryInterval_;
+    }
+    const int result = claimHid();
+    if (result != 0 && mayHeal(result)) return;
+    {
+        std::lock_guard lock(stateMutex_);
+        hidRetryArmed_ = false;
+    }
+    const std::shared_ptr<UsbDevice> device = deviceObject();
+    const QByteArray name = device ? device->name().toUtf8() : QByteArray("the camera");
+    if (result != 0) {
+        DCLog("giving up on the vendor HID interface of %s: %s", name.constData(), strerror(-result));
+        return;
+    }
+    DCLog("the vendor HID interface of %s is usable now", name.constData());
+    korvaCurrentFocusMode();
+}
+
+int DCCameraKorva::claimHid() {
+    if (!hidInterface()) {
+        if (const int result = openHidInterface(); result != 0) return result;
+    }
+    const std::shared_ptr<HidTransport> transport = hidInterface();
+    if (!transport) return -ENODEV;
+    if (const int result = transport->seize(); result != 0) return result;
+    if (!keepHid(transport, true)) return -ENODEV;
+    hidFindElements();
+    return 0;
 }
 
 void DCCameraKorva::hidFindElements() {
@@ -138,8 +229,13 @@ void DCCameraKorva::prepareToDetatch() {
     std::shared_ptr<HidTransport> interface;
     {
         std::lock_guard lock(stateMutex_);
+        detached_ = true;
+        hidRetryArmed_ = false;
         device = std::move(hidDeviceInterface_);
         interface = std::move(hidInterface_);
+        // Freed here, where its thread (the device thread) still serves it; a camera that outlives
+        // the controller keeps nothing bound to a thread that has ended.
+        deleteOnItsThread(std::exchange(eventContext_, nullptr), deliveringEvents_);
     }
     // A report in flight on another thread finishes before the interface goes back to the kernel.
     if (device || interface) {
@@ -156,17 +252,20 @@ void DCCameraKorva::prepareToDetatch() {
 // Reports -----------------------------------------------------------------------------------------
 
 std::shared_ptr<HidTransport> DCCameraKorva::waitForDevice() {
-    if (auto hid = hidDeviceInterface()) return hid;
-    Sleeper sleeper;
-    {
-        std::lock_guard lock(stateMutex_);
-        sleeper = sleeper_;
-    }
-    if (sleeper)
+    std::unique_lock lock(stateMutex_);
+    // Only a device still being set up is worth waiting for; anything else answers at once, so a
+    // camera without access never holds up its caller (the main thread polls it).
+    if (hidDeviceInterface_ || !hidSetUpUnderWay_) return hidDeviceInterface_;
+    if (sleeper_) {
+        const Sleeper sleeper = sleeper_;
+        lock.unlock();
         sleeper(kDeviceWait);
-    else
-        std::this_thread::sleep_for(kDeviceWait);
-    if (auto hid = hidDeviceInterface()) return hid;
+        lock.lock();
+    } else {
+        hidSetUpEnded_.wait_for(lock, kDeviceWait, [this] { return !hidSetUpUnderWay_; });
+    }
+    if (auto hid = hidDeviceInterface_) return hid;
+    lock.unlock();
     DCLog("device not init");
     return nullptr;
 }
@@ -187,12 +286,13 @@ int DCCameraKorva::sendCommand(const std::shared_ptr<HidTransport> &hid, std::sp
 }
 
 int DCCameraKorva::query(const std::shared_ptr<HidTransport> &hid, std::span<const uint8_t> report,
-                         bool stopOnSetFailure, std::span<uint8_t> input) {
+                         std::span<uint8_t> input) {
     std::lock_guard lock(cameraLock_);
     const int sent = hid->setReport(KorvaReport::kOutputReportId, report, kReportTimeout);
     if (sent != 0) {
+        // The device never saw the question: whatever input report it holds answers an older one.
         DCLog("setReport failed: %s", hex(sent).constData());
-        if (stopOnSetFailure) return -1;
+        return -1;
     }
     std::fill_n(input.begin(), 3, uint8_t{0});
     const int read = hid->getReport(KorvaReport::kInputReportId, input, kReportTimeout);
@@ -250,7 +350,7 @@ int DCCameraKorva::korvaGetIris() {
     const auto hid = waitForDevice();
     if (!hid) return -1;
     KorvaReport::Report input{};
-    if (query(hid, KorvaReport::getIris(), false, input) != 0) return -1;
+    if (query(hid, KorvaReport::getIris(), input) != 0) return -1;
     return KorvaReport::answer(input);
 }
 
@@ -258,7 +358,7 @@ int DCCameraKorva::korvaGetPowerFrequency() {
     const auto hid = waitForDevice();
     if (!hid) return -1;
     KorvaReport::Report input{};
-    if (query(hid, KorvaReport::getPowerFrequency(), false, input) != 0) return -1;
+    if (query(hid, KorvaReport::getPowerFrequency(), input) != 0) return -1;
     const int value = KorvaReport::answer(input);
     DCLog("getReport: %s", hex(value).constData());
     return value;
@@ -347,7 +447,7 @@ int DCCameraKorva::setExposureStep(int32_t step, int32_t first, int32_t last,
 void DCCameraKorva::handleCallBack(std::span<const uint8_t> report) {
     const auto value = KorvaReport::eventValue(report);
     if (!value) {
-        DCLog("get unknow event: %d", static_cast<int>(report.size()));
+        logUnusableReport(report);
         return;
     }
     {
@@ -360,6 +460,18 @@ void DCCameraKorva::handleCallBack(std::span<const uint8_t> report) {
         waitingEvents_.push_back(*value);
     }
     deliverWaitingEvents();
+}
+
+void DCCameraKorva::logUnusableReport(std::span<const uint8_t> report) {
+    // A device that keeps sending such reports must not fill the log.
+    const uint32_t count = unusableReports_.fetch_add(1) + 1;
+    if (count > kMaxLoggedUnusableReports) return;
+    if (KorvaReport::isForeignReport(report))
+        DCLog("skipped input report %u (%d bytes): not an event report", unsigned{report[0]},
+              static_cast<int>(report.size()));
+    else
+        DCLog("get unknow event: %d", static_cast<int>(report.size()));
+    if (count == kMaxLoggedUnusableReports) DCLog("further unusable event reports are skipped silently");
 }
 
 void DCCameraKorva::deliverWaitingEvents() {
@@ -392,7 +504,9 @@ void DCCameraKorva::scheduleDelivery() {
         [this, weak, shared] {
             std::shared_ptr<DCCamera> keep = weak.lock();
             if (shared && !keep) return;
+            deliveringEvents_ = true;
             deliverWaitingEvents();
+            deliveringEvents_ = false;
             // The camera must not go inside a call its own context object is running: a last
             // reference is released on the main thread's next turn instead.
             if (keep.use_count() == 1 && QCoreApplication::instance())

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -23,14 +24,24 @@ class QObject;
 // the output size. Set-up, events and their notifications run on the device thread. Events that
 // arrive while the camera is not active wait (at most kMaxWaitingEvents) and are handled on the
 // device thread once it becomes active.
+//
+// A command waits for the HID interface only while the device's set-up is under way (it is known to
+// be coming); otherwise a camera without it answers -1 at once. A HID interface that could not be
+// claimed for want of access (or because another program holds it) is claimed again by
+// retryHidSetup() on the device thread, so access granted later is picked up.
 class DCCameraKorva : public DCUVCCamera {
     DC_RESOLUTION_CLASS_OPERATIONS
 public:
     static constexpr uint32_t kVendorId = 0x1778;
     static constexpr std::chrono::milliseconds kReportTimeout{100};
-    // How long a command waits once for a HID interface that is still being set up.
+    // How long a command waits at most for a HID interface whose set-up is under way.
     static constexpr std::chrono::milliseconds kDeviceWait{1000};
+    // The back-off of the HID claim, in calls of retryHidSetup() (status ticks of 0.3 s): it doubles
+    // from one tick up to this.
+    static constexpr int kMaxHidRetryTicks = 16;
     static constexpr size_t kMaxWaitingEvents = 8;
+    // Unusable event reports (another report ID, another length) logged per camera; the rest are not.
+    static constexpr uint32_t kMaxLoggedUnusableReports = 16;
     using Sleeper = std::function<void(std::chrono::milliseconds)>;
 
     DCCameraKorva();
@@ -45,7 +56,10 @@ public:
     bool setupHIDControlInterface();
     bool setupHidNotification();
     void hidFindElements();
-    // One report from the event endpoint, on the device thread.
+    // Device thread, on every status tick: claims the HID interface again after a failure that may
+    // heal (no access, busy), with a back-off. Logs once when it succeeds or gives up.
+    void retryHidSetup();
+    // One report from the event endpoint, on the device thread; only event reports count.
     void handleCallBack(std::span<const uint8_t> report);
 
     // Vendor reports: 0 (or the answer of a query), -1 on failure.
@@ -84,7 +98,7 @@ public:
     void setHidControlInterfaceNumber(uint32_t number) { hidControlInterfaceNumber_.store(number); }
     size_t waitingEventCount() const;
 
-    // Tests replace the one-second wait for the device.
+    // Tests replace the wait for a device whose set-up is under way: called instead of waiting.
     void setSleeper(Sleeper sleeper);
 
 protected:
@@ -93,13 +107,22 @@ protected:
                         const std::function<int32_t(int32_t)> &toIris);
 
 private:
-    // The HID device for a command, after the one wait when it is not there yet; null with the log line.
+    // The HID device for a command: at once, or after waiting for a set-up under way; null when absent.
     std::shared_ptr<HidTransport> waitForDevice();
+    // Opens the HID interface (firmware version, interface number). 0 or a negative errno value.
+    int openHidInterface();
+    // Opens (when needed) and seizes the HID interface, then starts its events; quiet on failure.
+    int claimHid();
+    // Keeps an opened (or seized) transport; false, with the transport closed, once detached.
+    bool keepHid(std::shared_ptr<HidTransport> transport, bool seized);
+    // Logs a failed claim once per camera, with what to do, and arms the retry where it may heal.
+    void noteHidFailure(int error);
     int sendCommand(const std::shared_ptr<HidTransport> &hid, std::span<const uint8_t> report, bool logOk);
-    // Sends a query and reads input report 1 into `input`. 0 or -1.
+    // Sends a query and reads input report 1 into `input`. 0, or -1 when either report fails.
     int query(const std::shared_ptr<HidTransport> &hid, std::span<const uint8_t> report,
-              bool stopOnSetFailure, std::span<uint8_t> input);
+              std::span<uint8_t> input);
     void handleEvent(uint32_t value);
+    void logUnusableReport(std::span<const uint8_t> report);
     void deliverWaitingEvents();
     void scheduleDelivery();
 
@@ -107,9 +130,18 @@ private:
     mutable std::mutex stateMutex_;
     std::shared_ptr<HidTransport> hidInterface_;
     std::shared_ptr<HidTransport> hidDeviceInterface_;
+    std::condition_variable hidSetUpEnded_;
+    bool hidSetUpUnderWay_ = false;
+    bool detached_ = false;
+    bool hidRetryArmed_ = false;
+    int hidRetryInterval_ = 1;
+    int hidRetryTicksLeft_ = 1;
+    std::atomic<bool> hidFailureLogged_{false};
     Sleeper sleeper_;
-    QObject *eventContext_ = nullptr; // lives on the device thread; carries queued deliveries
+    QObject *eventContext_ = nullptr;           // lives on the device thread; carries queued deliveries
+    std::atomic<bool> deliveringEvents_{false}; // a delivery through eventContext_ is running
     std::deque<uint32_t> waitingEvents_;
+    std::atomic<uint32_t> unusableReports_{0};
     std::atomic<int32_t> isContinousFocusMode_{-1};
     std::atomic<uint16_t> firmwareRleaseVersion_{0};
     std::atomic<uint32_t> hidControlInterfaceNumber_{0};

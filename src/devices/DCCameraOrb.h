@@ -1,24 +1,6 @@
 #pragma once
 
-#include <memory>
+#include "devices/DCCameraKorvaModel.h"
 
-#include "devices/DCCameraKorva.h"
-
-// The Orb: five exposure steps, no exposure lock; it focuses by itself.
-class DCCameraOrb : public DCCameraKorva {
-public:
-    static constexpr uint32_t kProductId = 0x0204;
-
-    DCCameraOrb();
-    static std::shared_ptr<DCCameraOrb> camera();
-
-    QString model() const override;
-    QString shortModel() const override;
-    int32_t exposureDef() override;
-    bool setExposure(int32_t step) override;
-    bool autoFocus() override;
-    // The iris value of an exposure index 0 to 4; 5 for any other index.
-    static int32_t exposureIndexToValue(int32_t index);
-    // The index of an iris value of the table; -1 for any other value.
-    static int32_t exposureValueToIndex(int32_t value);
-};
+// The Orb: five exposure steps through its own iris table, no exposure lock; it focuses by itself.
+class DCCameraOrb final : public DCCameraKorvaModelOf<DCCameraOrb, KorvaModels::kOrb> {};

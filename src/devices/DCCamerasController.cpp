@@ -71,7 +71,8 @@ DCCamerasController::Dependencies DCCamerasController::defaultDependencies() {
 }
 
 DCCamerasController::DCCamerasController(Dependencies dependencies)
-    : dependencies_(std::move(dependencies)), opQueue_("camera operations", 1),
+    : dependencies_(std::move(dependencies)),
+      opQueue_(std::make_shared<OperationQueue>("camera operations", 1)),
       deviceWork_(std::make_unique<ThreadWorkQueue>()) {
     if (!dependencies_.sleep)
         dependencies_.sleep = [](std::chrono::milliseconds time) { std::this_thread::sleep_for(time); };
@@ -79,23 +80,57 @@ DCCamerasController::DCCamerasController(Dependencies dependencies)
 }
 
 DCCamerasController::~DCCamerasController() {
+    stop();
+}
+
+void DCCamerasController::stop() {
+    std::lock_guard stopLock(stopMutex_);
+    if (stopped_) return;
+    {
+        std::lock_guard lock(startMutex_);
+        started_ = true; // a start after this does nothing
+    }
     if (thread_) {
+        // The device thread refuses new operations, runs those queued and detaches the cameras.
         runOnDeviceThreadAndWait([this] { stopMonitoring(); });
         thread_->quit();
         thread_->wait();
         threadFinished_.get_future().wait();
     }
-    opQueue_.waitUntilAllOperationsAreFinished();
+    std::shared_ptr<OperationQueue> queue;
+    {
+        std::lock_guard lock(queueMutex_);
+        queue = std::move(opQueue_);
+    }
+    // Never started: what was queued runs now. Either way the queue's thread ends here.
+    if (queue) queue->waitUntilAllOperationsAreFinished();
+    queue.reset();
     detachAll();
+    stopped_ = true;
+}
+
+std::shared_ptr<OperationQueue> DCCamerasController::queue() const {
+    std::lock_guard lock(queueMutex_);
+    return opQueue_;
+}
+
+void DCCamerasController::addOperation(std::function<void()> operation) {
+    if (const auto q = queue()) q->addOperation(std::move(operation));
+}
+
+void DCCamerasController::waitForQueuedOperations() {
+    if (const auto q = queue()) q->waitUntilAllOperationsAreFinished();
 }
 
 void DCCamerasController::runOnDeviceThreadAndWait(std::function<void()> work) {
-    std::promise<void> done;
-    deviceWork_->post([&work, &done] {
+    // Work the device thread drops (it has stopped serving) breaks the promise and ends the wait.
+    auto done = std::make_shared<std::promise<void>>();
+    std::future<void> finished = done->get_future();
+    deviceWork_->post([work = std::move(work), done] {
         work();
-        done.set_value();
+        done->set_value();
     });
-    done.get_future().wait();
+    finished.wait();
 }
 
 void DCCamerasController::postNotification(const QString &name, bool fromController,
@@ -112,6 +147,7 @@ DCCameraPtr DCCamerasController::currentCamera() const {
 }
 
 void DCCamerasController::setCurrentCamera(DCCameraPtr camera) {
+    if (stopped_) return;
     QVariantMap userInfo;
     if (DCCameraPtr original = currentCamera())
         userInfo.insert(DCKey::OriginalCamera, QVariant::fromValue(original));
@@ -151,7 +187,7 @@ std::vector<std::shared_ptr<DCNetCamera>> DCCamerasController::netCameras() cons
 // --- operations ------------------------------------------------------------------------------------
 
 void DCCamerasController::addUSBCamera(std::shared_ptr<DCUVCCamera> camera) {
-    if (!camera) return;
+    if (!camera || stopped_) return;
     DCLog("%s", qUtf8Printable(camera->description()));
     {
         std::lock_guard lock(listsMutex_);
@@ -163,7 +199,7 @@ void DCCamerasController::addUSBCamera(std::shared_ptr<DCUVCCamera> camera) {
 }
 
 void DCCamerasController::addNetCamera(std::shared_ptr<DCNetCamera> camera) {
-    if (!camera) return;
+    if (!camera || stopped_) return;
     DCLog("%s", qUtf8Printable(camera->description()));
     {
         std::lock_guard lock(listsMutex_);
@@ -182,10 +218,12 @@ void DCCamerasController::addNetCamera(std::shared_ptr<DCNetCamera> camera) {
 
 std::shared_ptr<DCNetCamera> DCCamerasController::addStreamCamera(const QUrl &url, QString *error) {
     const auto refuse = [&](const QString &why) -> std::shared_ptr<DCNetCamera> {
-        DCLog("%s", qUtf8Printable(why));
+        if (!stopped_) DCLog("%s", qUtf8Printable(why));
         if (error) *error = why;
         return nullptr;
     };
+    const auto q = queue();
+    if (!q) return refuse(QStringLiteral("the camera controller has stopped"));
     // The stream client speaks plain HTTP only.
     if (!url.isValid() || url.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) != 0 ||
         url.host().isEmpty())
@@ -197,12 +235,12 @@ std::shared_ptr<DCNetCamera> DCCamerasController::addStreamCamera(const QUrl &ur
         std::lock_guard lock(listsMutex_);
         netCameras_.push_back(camera);
     }
-    opQueue_.addOperation([this, camera] { addNetCamera(camera); });
+    q->addOperation([this, camera] { addNetCamera(camera); });
     return camera;
 }
 
 void DCCamerasController::removeCameraOperation(DCCameraPtr camera) {
-    if (!camera) return;
+    if (!camera || stopped_) return;
     DCLog("%s", "");
     bool listed = false;
     {
@@ -227,7 +265,7 @@ void DCCamerasController::removeCameraOperation(DCCameraPtr camera) {
 }
 
 void DCCamerasController::removeCamera(DCCameraPtr camera) {
-    opQueue_.addOperation([this, camera] { removeCameraOperation(camera); });
+    addOperation([this, camera] { removeCameraOperation(camera); });
 }
 
 void DCCamerasController::detachAll() {
@@ -267,13 +305,14 @@ void DCCamerasController::startToMonitor() {
 }
 
 void DCCamerasController::waitUntilSettled() {
+    if (stopped_) return;
     if (thread_) {
         runOnDeviceThreadAndWait([this] {
             for (const auto &source : startedSources_)
                 source->flush();
         });
     }
-    opQueue_.waitUntilAllOperationsAreFinished();
+    waitForQueuedOperations();
 }
 
 void DCCamerasController::deviceThreadEntry() {
@@ -291,6 +330,7 @@ void DCCamerasController::deviceThreadEntry() {
 }
 
 void DCCamerasController::stopMonitoring() {
+    // No news from here on: names, sources, browsers and timers go first.
     dependencies_.ownServiceNames->removeListener(ownNamesListener_);
     for (const auto &source : startedSources_)
         source->stop();
@@ -302,10 +342,19 @@ void DCCamerasController::stopMonitoring() {
     delete context_; // and the timers
     context_ = nullptr;
     cameraStatusUpdateTimer_ = nullptr;
-    deviceWork_->detach();
-    // Cameras close their device interfaces on the thread that serves them.
-    opQueue_.waitUntilAllOperationsAreFinished();
+    // The operations already queued run to their end (they may add a camera); later ones are refused.
+    std::shared_ptr<OperationQueue> queue;
+    {
+        std::lock_guard lock(queueMutex_);
+        queue = std::move(opQueue_);
+    }
+    if (queue) queue->waitUntilAllOperationsAreFinished();
+    // Cameras close their device interfaces here, where their events are served, while the loop still
+    // runs: what they set up on this thread is freed on it.
     detachAll();
+    deviceWork_->detach();
+    // The queue's thread ends with the last reference, which stop() may hold too.
+    queue.reset();
 }
 
 void DCCamerasController::setupCameraUpdateTimer() {
@@ -316,6 +365,9 @@ void DCCamerasController::setupCameraUpdateTimer() {
 }
 
 void DCCamerasController::updateCameraStatus() {
+    // Access to a camera's HID interface may come later (a udev rule installed, a group joined).
+    for (const auto &camera : usbCameras())
+        if (auto korva = std::dynamic_pointer_cast<DCCameraKorva>(camera)) korva->retryHidSetup();
     if (DCCameraPtr camera = currentCamera()) camera->updateStatus();
 }
 
@@ -335,21 +387,20 @@ void DCCamerasController::deviceAttached(std::shared_ptr<UsbDevice> device) {
     // camera by the location it arrived at.
     camera->setVendorId(p.idVendor);
     camera->setLocationId(p.locationID);
-    if (auto korva = std::dynamic_pointer_cast<DCCameraKorva>(camera)) korva->setSleeper(dependencies_.sleep);
     camera->prepareToWorkWithDevice(std::move(device));
-    opQueue_.addOperation([this, camera] { addUSBCamera(camera); });
+    addOperation([this, camera] { addUSBCamera(camera); });
 }
 
 void DCCamerasController::deviceDettached(uint32_t locationID) {
     // A camera still waiting to be added is in the list once the queued operations have run.
-    opQueue_.waitUntilAllOperationsAreFinished();
+    waitForQueuedOperations();
     for (const auto &camera : usbCameras()) {
         if (camera->locationId() == locationID) removeCameraOperation(camera);
     }
 }
 
 void DCCamerasController::removeAfterQueuedOperations(const DCCameraPtr &camera) {
-    opQueue_.waitUntilAllOperationsAreFinished();
+    waitForQueuedOperations();
     removeCameraOperation(camera);
 }
 
@@ -400,7 +451,7 @@ void DCCamerasController::didFindService(DnsSdBrowser &browser, const DnsSdServi
         std::lock_guard lock(listsMutex_);
         netCameras_.push_back(camera);
     }
-    opQueue_.addOperation([this, camera] { addNetCamera(camera); });
+    addOperation([this, camera] { addNetCamera(camera); });
 }
 
 void DCCamerasController::didRemoveService(DnsSdBrowser &, const DnsSdService &service, bool) {

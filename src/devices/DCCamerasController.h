@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <future>
@@ -44,6 +45,11 @@ class ThreadWorkQueue;
 //
 // Cameras are shared: the lists and the current pointer hold them; once a camera is removed the
 // controller keeps no reference to it.
+//
+// Stopping. stop() (also run by the destructor) finishes the operations already queued, ends the
+// device thread and the operation queue's thread, and detaches every camera on the device thread while
+// its event loop still runs, so whatever a camera set up there goes with it there. A camera may outlive
+// the controller (whoever holds it); it is detached and owns nothing bound to the ended thread.
 class DCCamerasController : private DeviceSourceDelegate, private DnsSdBrowserDelegate {
 public:
     using SleepFunction = std::function<void(std::chrono::milliseconds)>;
@@ -75,15 +81,21 @@ public:
 
     // Tests make their own controllers.
     explicit DCCamerasController(Dependencies dependencies);
-    // Stops the device thread, finishes queued operations, detaches every camera. Not on the device
-    // thread, and not while an operation waits for the calling thread.
+    // stop().
     ~DCCamerasController();
     DCCamerasController(const DCCamerasController &) = delete;
     DCCamerasController &operator=(const DCCamerasController &) = delete;
 
     // Posts the first change (none to none) on the calling thread, then starts the device thread.
-    // Only the first call does anything.
+    // Only the first call does anything, and none after stop().
     void startToMonitor();
+    // Runs the operations already queued, then ends the device thread (device sources, DNS-SD browsers,
+    // HID events, status timer) and the operation queue, and detaches and lets go of every camera (a
+    // Korva camera hands its HID interface back to the kernel driver). Afterwards nothing of the
+    // controller runs, posts a notification or logs: the calls that would change the cameras do
+    // nothing. Idempotent, also when never started. Not on the device thread or the operation queue's
+    // (an observer of the controller's notifications may run there): stop() waits for both.
+    void stop();
 
     DCCameraPtr currentCamera() const;
     // Posts "DCCameraWillChange" (no object) and "DCCameraDidChange" (object: this controller), each
@@ -135,8 +147,17 @@ private:
     void detachAll();
     void postNotification(const QString &name, bool fromController, const QVariantMap &userInfo = {});
 
+    // The operation queue while the controller accepts operations; empty once stop() began.
+    std::shared_ptr<OperationQueue> queue() const;
+    void addOperation(std::function<void()> operation);
+    void waitForQueuedOperations();
+
     Dependencies dependencies_;
-    OperationQueue opQueue_;
+    mutable std::mutex queueMutex_;
+    std::shared_ptr<OperationQueue> opQueue_;
+    // Set when stop() has finished: later calls change nothing.
+    std::atomic<bool> stopped_{false};
+    std::mutex stopMutex_; // one stop() at a time; a second one returns once the first is done
 
     mutable std::recursive_mutex currentCameraLock_;
     DCCameraPtr currentCamera_;

@@ -53,6 +53,7 @@ DCUVCCamera::DCUVCCamera() {
 }
 
 void DCUVCCamera::prepareToWorkWithDevice(std::shared_ptr<UsbDevice> device) {
+    detached_ = false;
     {
         std::lock_guard lock(mutex_);
         deviceObject_ = device;
@@ -119,6 +120,7 @@ void DCUVCCamera::setupCaptureDevice() {
 }
 
 void DCUVCCamera::prepareToDetatch() {
+    detached_ = true;
     std::lock_guard lock(mutex_);
     if (streamControlInterface_) {
         DCLog("gHardwareInfo.streamControlInterface ready for release");
@@ -128,9 +130,20 @@ void DCUVCCamera::prepareToDetatch() {
 }
 
 void DCUVCCamera::notifyOnMainThread(const QString &name) {
-    QVariant object = selfVariant();
-    MainThread::run(
-        [name, object] { DCNotificationCenter::defaultCenter().postNotificationName(name, object); });
+    const std::weak_ptr<DCCamera> weak = weak_from_this();
+    if (weak.expired()) { // not a shared object (a test's camera): nothing to guard its lifetime with
+        MainThread::run([name, object = selfVariant()] {
+            DCNotificationCenter::defaultCenter().postNotificationName(name, object);
+        });
+        return;
+    }
+    // Held weakly, and dropped once the camera is detached: a late announcement neither keeps a
+    // removed camera alive nor speaks for it after its controller stopped.
+    MainThread::run([this, name, weak] {
+        const std::shared_ptr<DCCamera> self = weak.lock();
+        if (!self || detached_) return;
+        DCNotificationCenter::defaultCenter().postNotificationName(name, QVariant::fromValue(self));
+    });
 }
 
 int DCUVCCamera::controlTransfer(const std::shared_ptr<UvcTransport> &transport, uint8_t request,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -122,6 +123,7 @@ private:
                         uint16_t wIndex, uint8_t *data, uint16_t length);
 
     mutable std::mutex mutex_;
+    std::atomic<bool> detached_{false}; // status announcements still on their way are dropped
     uint32_t vendorId_ = 0;
     uint32_t productId_ = 0;
     uint32_t locationId_ = 0;

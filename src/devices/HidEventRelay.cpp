@@ -6,16 +6,14 @@
 #include <QObject>
 #include <QThread>
 
+#include "devices/DeleteOnItsThread.h"
+
 HidEventRelay::HidEventRelay(HidTransport::EventHandler handler)
     : handler_(std::move(handler)), context_(new QObject) {}
 
 HidEventRelay::~HidEventRelay() {
     std::lock_guard lock(mutex_);
-    if (!context_) return;
-    if (context_->thread() == QThread::currentThread())
-        delete context_;
-    else
-        context_->deleteLater();
+    deleteOnItsThread(context_);
 }
 
 void HidEventRelay::deliver(const std::shared_ptr<HidEventRelay> &self, std::span<const uint8_t> report) {
@@ -51,9 +49,6 @@ void HidEventRelay::stop() {
     handler_ = nullptr;
     if (!context_) return;
     // A handler that stops its own relay is still running inside the context's call.
-    if (context_->thread() == QThread::currentThread() && !running_)
-        delete context_;
-    else
-        context_->deleteLater();
+    deleteOnItsThread(context_, running_);
     context_ = nullptr;
 }

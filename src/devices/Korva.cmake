@@ -1,11 +1,7 @@
 # The maker's cameras: the vendor HID channel, the model family and the simulated HID side.
 target_sources(devices PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/DCCameraKorva.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/DCCameraOrb.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/DCCameraOrb_R.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/DCCameraWren.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/DCCameraWrenHD.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/DCCameraKite_1.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/DCCameraKorvaModel.cpp
     ${CMAKE_CURRENT_LIST_DIR}/HidEventRelay.cpp
     ${CMAKE_CURRENT_LIST_DIR}/KorvaReport.cpp
     ${CMAKE_CURRENT_LIST_DIR}/LibusbHidTransport.cpp

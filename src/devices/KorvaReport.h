@@ -52,10 +52,13 @@ constexpr uint8_t answer(const Report &input) {
 
 // Event reports from the interrupt endpoint: the report ID byte, then the event value as a
 // little-endian 32-bit number in the first four data bytes. This is the one place that knows it.
+inline constexpr uint8_t kEventReportId = kInputReportId;
 inline constexpr size_t kEventReportLength = 5;
-// The value of an event report; empty when the report has another length.
+// The value of an event report; empty for a report of another ID or another length.
 std::optional<uint32_t> eventValue(std::span<const uint8_t> report);
+// True when `report` carries another report ID than the events' (it may still be well formed).
+bool isForeignReport(std::span<const uint8_t> report);
 // The report the device sends for `value` (the simulated camera sends these).
-std::array<uint8_t, kEventReportLength> eventReport(uint32_t value, uint8_t reportId = kInputReportId);
+std::array<uint8_t, kEventReportLength> eventReport(uint32_t value, uint8_t reportId = kEventReportId);
 
 } // namespace KorvaReport

@@ -15,10 +15,11 @@ struct libusb_transfer;
 
 // The vendor HID interface of a real camera through libusb. Only the HID interface is touched: it is
 // taken from its kernel driver and claimed by seize(), reports are HID class requests on the default
-// pipe, and events are interrupt-IN transfers. libusb's file descriptors are watched by socket
-// notifiers on the thread that starts the events (the device thread), which services libusb's events
-// without blocking; a completion that another thread's synchronous transfer happens to service is
-// handed to the device thread by the relay.
+// pipe, and events are interrupt-IN transfers, handed on whole with their report ID byte (an interface
+// may send input reports of several IDs there; which of them are events is the camera's to say). libusb's
+// file descriptors are watched by socket notifiers on the thread that starts the events (the device thread),
+// which services libusb's events without blocking; a completion that another thread's synchronous transfer
+// happens to service is handed to the device thread by the relay.
 class LibusbHidTransport : public HidTransport {
 public:
     // Opens the device whose vendor, product and location ID (bus and port path) match; null with

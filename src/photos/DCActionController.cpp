@@ -1,5 +1,7 @@
 #include "photos/DCActionController.h"
 
+#include <algorithm>
+
 #include <QTimer>
 #include <QUrl>
 #include <QVariantMap>
@@ -19,6 +21,8 @@
 namespace {
 
 constexpr int kCountdownStepMs = 1000;
+// How many exposure steps the programmable button cycles through.
+constexpr int32_t kExposureCycleLength = 5;
 
 // The frame's pixels as the photo shows them. A decoded frame that is shown as it is goes to the
 // encoder straight from its planes; anything else is rendered once, by a renderer of this thread.
@@ -88,6 +92,13 @@ void DCActionController::registerObservers() {
     auto &o = observers_;
     o.add(DCNote::DCDeviceCacheWillUpdateExposureNotification, [this](const DCNotification &n) {
         const auto value = static_cast<int16_t>(n.userInfo.value(DCKey::DevExposureValue).toInt());
+        onMainThread([this, value] { exposure_ = value; });
+    });
+    o.add(DCNote::DCCameraDidChange, [this](const DCNotification &n) {
+        // A new camera starts from its own default step: another model's step means nothing to it.
+        const DCCameraPtr camera = n.userInfo.value(DCKey::NewCamera).value<DCCameraPtr>();
+        const int32_t step = camera ? camera->exposureDef() : DCCamera::kNotAvailable;
+        const auto value = static_cast<int16_t>(step == DCCamera::kNotAvailable ? 0 : step);
         onMainThread([this, value] { exposure_ = value; });
     });
     o.add(DCNote::DCDeviceCacheWillUpdateMirrorNotification, [this](const DCNotification &n) {
@@ -328,11 +339,7 @@ void DCActionController::korvaDidPressCustomButton() {
                                     {{DCKey::DevZoomFactorValue, static_cast<int>(zoomFactor_)}});
         break;
     case Exposure:
-        exposure_ = static_cast<int16_t>(exposure_ + 1);
-        if (exposure_ > 2) exposure_ = -2;
-        if (const DCCameraPtr camera = deps_.currentCamera()) camera->setExposure(exposure_);
-        center.postNotificationName(DCNote::DCCaptureViewWillUpdateExposureNotification, {},
-                                    {{DCKey::DevExposureValue, static_cast<int>(exposure_)}});
+        stepExposure();
         break;
     case Mirror:
         center.postNotificationName(DCNote::DCCaptureWillMirrorNotification);
@@ -340,6 +347,32 @@ void DCActionController::korvaDidPressCustomButton() {
     default:
         break;
     }
+}
+
+void DCActionController::stepExposure() {
+    const DCCameraPtr camera = deps_.currentCamera();
+    if (!camera) return;
+    const int32_t def = camera->exposureDef();
+    const int32_t first = camera->exposureMin();
+    const int32_t last = camera->exposureMax();
+    if (def == DCCamera::kNotAvailable || first == DCCamera::kNotAvailable ||
+        last == DCCamera::kNotAvailable || last < first) {
+        DCLog("the current camera has no exposure steps");
+        return;
+    }
+    // Five steps around the default, moved (or cut) to fit the camera's own steps.
+    const int32_t width = std::min(kExposureCycleLength, last - first + 1);
+    const int32_t low = std::clamp(def - kExposureCycleLength / 2, first, last - width + 1);
+    const int32_t high = low + width - 1;
+    const int32_t next = exposure_ < low || exposure_ >= high ? low : exposure_ + 1;
+    // The toolbar shows what the camera took: a refused step changes nothing.
+    if (!camera->setExposure(next)) {
+        DCLog("the camera refused exposure step %d", next);
+        return;
+    }
+    exposure_ = static_cast<int16_t>(next);
+    DCNotificationCenter::defaultCenter().postNotificationName(
+        DCNote::DCCaptureViewWillUpdateExposureNotification, {}, {{DCKey::DevExposureValue, next}});
 }
 
 // --- Preferences ---

@@ -99,6 +99,8 @@ private:
     void startCountdown();
     void stopCountdown();
     void playShutterSound(SoundEffects::Sound sound);
+    // The programmable button's exposure function: the next of the five steps around the camera's default.
+    void stepExposure();
     void announceFailure();
     QString currentModel() const;
 
@@ -117,6 +119,7 @@ private:
 
     // Main thread.
     int programmableKeyFunc_ = 0;
+    // The camera's own exposure step, as the toolbar shows it (0: not known yet).
     int16_t exposure_ = 0;
     float zoomFactor_ = 1.0f;
     int timerValue_ = 0;

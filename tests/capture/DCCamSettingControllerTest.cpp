@@ -14,6 +14,7 @@
 #include "devices/DCCameraKite_1.h"
 #include "devices/DCCameraWrenHD.h"
 #include "devices/UvcControlTable.h"
+#include "devices/UvcRequest.h"
 #include "devices/sim/SimCamera.h"
 #include "devices/sim/SimUsbDevice.h"
 #include "support/TestSupport.h"
@@ -177,6 +178,18 @@ TEST(DCCamSettingController, HueKeepsItsSignThroughDiskAndRestore) {
     store->setImageAdjustments();
     EXPECT_EQ(store->hue(), -5);
     EXPECT_EQ(wren.control(0x06), -5);
+}
+
+TEST(DCCamSettingController, BrightnessIsTheCamerasSignedValueOrNotAvailable) {
+    StoreRig rig;
+    SimBacked<DCCameraWrenHD> wren(QStringLiteral("Wren-HD"));
+    auto store = rig.make();
+    EXPECT_EQ(store->brightness(), DCCamera::kNotAvailable); // no camera
+    rig.current = wren.camera;
+    wren.sim->setControl(kPU, 0x02, {2, -5, -64, 64, 0});
+    EXPECT_EQ(store->brightness(), -5);
+    wren.sim->stall({UvcRequest::GET_CUR, 0x02, kPU});
+    EXPECT_EQ(store->brightness(), DCCamera::kNotAvailable);
 }
 
 TEST(DCCamSettingController, ExposureOutsideTheMakersFamilyIsOnlyStored) {

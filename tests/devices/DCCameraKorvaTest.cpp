@@ -1,6 +1,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <future>
 #include <thread>
 
 #include <QCoreApplication>
@@ -106,8 +107,8 @@ TEST(KorvaReports, PreparationReadsFirmwareAndFocusModeAndSeizesTheInterface) {
     EXPECT_FALSE(f.hid().seized());
     EXPECT_TRUE(log.contains(QStringLiteral("gHardwareInfo.hidInterface ready for release")));
     EXPECT_EQ(f.camera->korvaSetIris(3), -1);
-    EXPECT_TRUE(log.contains(QStringLiteral("device not init")));
     EXPECT_TRUE(f.sent().empty());
+    EXPECT_TRUE(f.sleeps.empty()); // a detached device is not coming back
 }
 
 // Failures ----------------------------------------------------------------------------------------
@@ -122,7 +123,7 @@ TEST(KorvaFailures, StallsTimeOutsAndVanishingAnswerMinusOneWithTheirLines) {
     EXPECT_FALSE(f.camera->resetImageControl());
     f.hid().failTransfers(-ETIMEDOUT);
     EXPECT_EQ(f.camera->korvaGetPowerFrequency(), -1);
-    EXPECT_TRUE(log.contains(QStringLiteral("getReport failed: 0x6e")));
+    EXPECT_TRUE(log.contains(QStringLiteral("setReport failed: 0x6e")));
     EXPECT_EQ(f.camera->exposure(), DCCamera::kNotAvailable);
     f.hid().failTransfers(0);
     f.sim->vanish();
@@ -133,20 +134,23 @@ TEST(KorvaFailures, StallsTimeOutsAndVanishingAnswerMinusOneWithTheirLines) {
     EXPECT_FALSE(f.camera->focusAgain());
 }
 
-TEST(KorvaFailures, IrisQueryReadsTheInputReportEvenWhenItsOutputReportFails) {
+TEST(KorvaFailures, AQueryFailsWithEitherReportAndNeverAnswersFromAStaleInputReport) {
+    // The device keeps the input report of an older question.
     struct HalfBroken : HidTransport {
+        int setResult = -EPIPE;
+        int getResult = 0;
         int reads = 0;
         uint16_t deviceReleaseNumber() const override { return 0; }
         uint8_t interfaceNumber() const override { return 0; }
         int seize() override { return 0; }
         int setReport(uint8_t, std::span<const uint8_t>, std::chrono::milliseconds) override {
-            return -EPIPE;
+            return setResult;
         }
         int getReport(uint8_t, std::span<uint8_t> out, std::chrono::milliseconds t) override {
             ++reads;
             EXPECT_EQ(t, DCCameraKorva::kReportTimeout);
             out[1] = 4;
-            return 0;
+            return getResult;
         }
         int startEvents(EventHandler) override { return 0; }
         void close() override {}
@@ -154,37 +158,82 @@ TEST(KorvaFailures, IrisQueryReadsTheInputReportEvenWhenItsOutputReportFails) {
     auto transport = std::make_shared<HalfBroken>();
     auto camera = DCCameraKorva::camera();
     camera->setHidDeviceInterface(transport);
-    EXPECT_EQ(camera->korvaGetIris(), 4);
-    EXPECT_EQ(camera->korvaGetPowerFrequency(), 4);
-    EXPECT_EQ(camera->korvaCurrentFocusMode(), -1); // the focus-mode query stops at the failure
-    EXPECT_EQ(transport->reads, 2);
-}
+    EXPECT_EQ(camera->korvaGetIris(), -1);
+    EXPECT_EQ(camera->korvaGetPowerFrequency(), -1);
+    EXPECT_EQ(camera->korvaCurrentFocusMode(), -1);
+    EXPECT_EQ(camera->exposure(), DCCamera::kNotAvailable);
+    EXPECT_EQ(transport->reads, 0);
 
-TEST(KorvaFailures, CommandsWaitOnceForADeviceStillBeingSetUp) {
-    KorvaFixture<> f(QStringLiteral("Wren-HD"), false);
+    transport->setResult = 0;
+    transport->getResult = -ETIMEDOUT;
     LogCapture log;
-    EXPECT_EQ(f.camera->korvaSetIris(3), -1);
-    EXPECT_EQ(f.camera->korvaGetIris(), -1);
-    EXPECT_EQ(f.sleeps, (std::vector<std::chrono::milliseconds>{DCCameraKorva::kDeviceWait,
-                                                                DCCameraKorva::kDeviceWait}));
-    EXPECT_EQ(log.messages().filter(QStringLiteral("device not init")).size(), 2);
-    // These three never wait.
-    EXPECT_EQ(f.camera->korvaForceFocusAgain(), -1);
-    EXPECT_EQ(f.camera->korvaResetImage(), -1);
-    EXPECT_EQ(f.camera->korvaCurrentFocusMode(), -1);
-    EXPECT_EQ(f.sleeps.size(), 2u);
-
-    // The device turns up during the wait: the command goes through.
-    f.camera->setSleeper([&f](std::chrono::milliseconds) { f.prepare(); });
-    EXPECT_EQ(f.camera->korvaSetIris(3), 0);
-    EXPECT_EQ(f.sent(), (std::vector<Bytes>{{0x02, 0x06, 0x03, 0, 0}}));
+    EXPECT_EQ(camera->korvaGetIris(), -1);
+    EXPECT_TRUE(log.contains(QStringLiteral("getReport failed: 0x6e")));
 }
 
-TEST(KorvaFailures, TheRealWaitForTheDeviceLastsOneSecond) {
-    auto camera = DCCameraKorva::camera();
+TEST(KorvaFailures, ACameraWhoseHidClaimFailsAnswersAtOnceSaysOnceWhatToDoAndPicksUpLaterAccess) {
+    KorvaFixture<> f(QStringLiteral("Wren-HD"), false);
+    f.hid().refuseClaim(-EACCES);
+    LogCapture log;
+    f.prepare();
+    f.camera->setSleeper(nullptr); // were it to wait, it would wait for real
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(camera->korvaSetIris(1), -1);
-    EXPECT_GE(std::chrono::steady_clock::now() - start, DCCameraKorva::kDeviceWait);
+    for (int i = 0; i < 100; ++i)
+        ASSERT_EQ(f.camera->exposure(), DCCamera::kNotAvailable);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
+    EXPECT_EQ(f.camera->korvaSetIris(3), -1);
+    EXPECT_FALSE(f.camera->setExposureLock(true));
+    EXPECT_TRUE(f.sent().empty());
+
+    // The retries back off, and none of them adds to the one line that says what to do.
+    for (int tick = 0; tick < 40; ++tick)
+        f.camera->retryHidSetup();
+    EXPECT_GE(f.hid().claimAttempts(), 3);
+    EXPECT_LE(f.hid().claimAttempts(), 8);
+    EXPECT_EQ(log.messages().filter(QStringLiteral("70-korva-lectern.rules")).size(), 1);
+
+    f.hid().refuseClaim(0);
+    for (int tick = 0; tick <= DCCameraKorva::kMaxHidRetryTicks && !f.camera->hidDeviceInterface(); ++tick)
+        f.camera->retryHidSetup();
+    ASSERT_TRUE(f.camera->hidDeviceInterface());
+    EXPECT_TRUE(log.contains(QStringLiteral("is usable now")));
+    f.hid().setIris(9);
+    EXPECT_EQ(f.camera->exposure(), 9);
+    f.camera->setActive(true);
+    NotificationLog notes(kEventNotes);
+    f.hid().injectEvent(0x0001);
+    EXPECT_EQ(notes.names(), QStringList{DCNote::DCNotificationSnapshot});
+    EXPECT_TRUE(f.sleeps.empty());
+}
+
+TEST(KorvaFailures, ACommandWaitsForAHidSetUpUnderWay) {
+    // The HID interface opens only once the test lets it.
+    struct SlowHid : SimUsbDevice {
+        using SimUsbDevice::SimUsbDevice;
+        std::promise<void> reached;
+        std::shared_future<void> go;
+        std::unique_ptr<HidTransport> openHid(int *error) override {
+            reached.set_value();
+            go.wait();
+            return SimUsbDevice::openHid(error);
+        }
+    };
+    KorvaFixture<> f(QStringLiteral("Wren-HD"), false);
+    f.camera->setSleeper(nullptr);
+    auto device = std::make_shared<SlowHid>(f.sim);
+    std::promise<void> go;
+    device->go = go.get_future().share();
+    std::thread preparer([&] { f.camera->prepareToWorkWithDevice(device); });
+    device->reached.get_future().wait();
+    std::thread opener([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        go.set_value();
+    });
+    EXPECT_EQ(f.camera->korvaSetIris(3), 0);
+    opener.join();
+    preparer.join();
+    ASSERT_FALSE(f.sent().empty());
+    EXPECT_EQ(f.sent().back(), (Bytes{0x02, 0x06, 0x03, 0, 0}));
 }
 
 // Exposure lock -------------------------------------------------------------------------------------
@@ -294,7 +343,7 @@ TEST(KorvaEvents, EightEventsWaitWhileInactiveAndTheNewestIsDropped) {
     EXPECT_EQ(f.camera->isContinousFocusMode(), 1); // the dropped single-focus event never applied
 }
 
-TEST(KorvaEvents, ReportsOfAnotherLengthAreIgnoredWithALine) {
+TEST(KorvaEvents, ReportsOfAnotherLengthOrReportIdAreSkippedWithBoundedLines) {
     KorvaFixture<> f;
     f.camera->setActive(true);
     NotificationLog notes(kEventNotes);
@@ -305,8 +354,18 @@ TEST(KorvaEvents, ReportsOfAnotherLengthAreIgnoredWithALine) {
     EXPECT_TRUE(log.contains(QStringLiteral("get unknow event: 4")));
     EXPECT_TRUE(log.contains(QStringLiteral("get unknow event: 6")));
     EXPECT_TRUE(log.contains(QStringLiteral("get unknow event: 0")));
+    // Well-formed snapshot values under other report IDs are not events.
+    for (uint8_t id : {0, 2, 3})
+        f.hid().injectReport(KorvaReport::eventReport(0x0001, id));
+    EXPECT_TRUE(log.contains(QStringLiteral("skipped input report 2 (5 bytes): not an event report")));
     EXPECT_TRUE(notes.entries.empty());
     EXPECT_EQ(f.camera->waitingEventCount(), 0u);
+    // A device that keeps sending them does not fill the log.
+    for (int i = 0; i < 1000; ++i)
+        f.hid().injectReport(KorvaReport::eventReport(0x0001, 2));
+    EXPECT_LE(log.messages().size(), static_cast<int>(DCCameraKorva::kMaxLoggedUnusableReports) + 1);
+    f.hid().injectEvent(0x0001);
+    EXPECT_EQ(notes.names(), QStringList{DCNote::DCNotificationSnapshot});
 }
 
 TEST(KorvaEvents, EventsInjectedOnAnotherThreadArriveOnTheDeviceThreadAndNoneAfterDetach) {

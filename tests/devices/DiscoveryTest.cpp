@@ -9,6 +9,7 @@
 
 #include "DiscoveryFixture.h"
 #include "devices/DCCameraKite_1.h"
+#include "devices/DCCameraKorva.h"
 #include "devices/DCCameraOrb.h"
 #include "devices/DCCameraOrb_R.h"
 #include "devices/DCCameraWren.h"
@@ -215,6 +216,24 @@ TEST(Discovery, TheStatusTimerAsksTheCurrentCameraForItsStatus) {
     });
     // The Wren-HD announces its exposure on every tick, on the main thread.
     EXPECT_TRUE(waitUntil([&] { return reports >= 2; }, 10s));
+}
+
+TEST(Discovery, TheStatusTimerClaimsAHidInterfaceOnceAccessIsGranted) {
+    DiscoveryRig rig;
+    // No access yet when the camera is prepared, right after its settle.
+    rig.sleep = [&rig](std::chrono::milliseconds) {
+        for (const auto &device : rig.bus->devices())
+            device->hid().refuseClaim(-EACCES);
+    };
+    DCCamerasController &controller = rig.start();
+    const auto sim = rig.bus->plugCamera(518);
+    controller.waitUntilSettled();
+    const auto korva = std::dynamic_pointer_cast<DCCameraKorva>(controller.currentCamera());
+    ASSERT_TRUE(korva);
+    EXPECT_FALSE(korva->hidDeviceInterface());
+    sim->hid().refuseClaim(0);
+    EXPECT_TRUE(waitUntil([&] { return korva->hidDeviceInterface() != nullptr; }, 10s));
+    EXPECT_TRUE(sim->hid().seized());
 }
 
 TEST(Discovery, ThePartsOfTheSettleAreReallySleptUnlessInjected) {

@@ -9,6 +9,7 @@
 #include "devices/DCCameraOrb_R.h"
 #include "devices/DCCameraWren.h"
 #include "devices/DCCameraWrenHD.h"
+#include "devices/DCProductTable.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -17,6 +18,9 @@ template <class Camera>
 void expectExposureSteps(const QString &model, int last, const std::vector<uint8_t> &iris) {
     SCOPED_TRACE(model.toStdString());
     KorvaFixture<Camera> f(model);
+    // What the camera says it takes is what it takes.
+    EXPECT_EQ(f.camera->exposureMin(), 1);
+    EXPECT_EQ(f.camera->exposureMax(), last);
     for (int step = 1; step <= last; ++step)
         EXPECT_TRUE(f.camera->setExposure(step)) << step;
     std::vector<Bytes> expected;
@@ -65,6 +69,18 @@ TEST(KorvaModels, IdentityCapabilitiesAndDefaults) {
         EXPECT_EQ(c->isWhiteBalanceAdjustable(), row.whiteBalance);
         EXPECT_EQ(c->exposureDef(), row.exposureDef);
         EXPECT_EQ(c->capabilities(), row.lock ? 0x3Fu : 0x1Fu);
+    }
+}
+
+TEST(KorvaModels, DiscoveryMakesTheModelOfEachTraitsRow) {
+    for (const KorvaModelTraits *row : KorvaModels::kAll) {
+        SCOPED_TRACE(row->model);
+        const auto product = DCProductTable::lookup(DCCameraKorva::kVendorId, row->productId);
+        ASSERT_TRUE(product);
+        const auto camera = std::dynamic_pointer_cast<DCCameraKorvaModel>(product->camera());
+        ASSERT_TRUE(camera);
+        EXPECT_EQ(&camera->traits(), row);
+        EXPECT_EQ(camera->productId(), row->productId);
     }
 }
 

@@ -31,6 +31,7 @@ public:
     std::array<std::atomic<int>, 4> stops{};
 };
 
+// Takes exposure steps first to last, as the maker's cameras do (1 to 5 or 1 to 15).
 class FakeCamera : public DCCamera {
 public:
     QString model() const override { return QStringLiteral("Wren-HD"); }
@@ -38,11 +39,16 @@ public:
         ++focusRuns;
         return true;
     }
+    int32_t exposureDef() override { return def; }
+    int32_t exposureMin() override { return first; }
+    int32_t exposureMax() override { return last; }
     bool setExposure(int32_t value) override {
         exposures.push_back(value);
-        return true;
+        return !refuse && value >= first && value <= last;
     }
     int focusRuns = 0;
+    int32_t def = 3, first = 1, last = 5;
+    bool refuse = false;
     std::vector<int32_t> exposures;
 };
 
@@ -329,11 +335,11 @@ TEST_F(ActionControllerTest, ProgrammableButtonSequences) {
     EXPECT_EQ(zooms, QList<int>({2, 0, 1}));
 
     post(DCNote::DCProgramKeyFunctionDidChangeNotification, {{DCKey::ProgramKeyFunction, 2}});
-    post(DCNote::DCDeviceCacheWillUpdateExposureNotification, {{DCKey::DevExposureValue, 2}});
+    post(DCNote::DCDeviceCacheWillUpdateExposureNotification, {{DCKey::DevExposureValue, 4}});
     press();
     press();
-    EXPECT_EQ(camera_->exposures, std::vector<int32_t>({-2, -1}));
-    EXPECT_EQ(log.seen().back().userInfo.value(DCKey::DevExposureValue).toInt(), -1);
+    EXPECT_EQ(camera_->exposures, std::vector<int32_t>({5, 1}));
+    EXPECT_EQ(log.seen().back().userInfo.value(DCKey::DevExposureValue).toInt(), 1);
 
     post(DCNote::DCProgramKeyFunctionDidChangeNotification, {{DCKey::ProgramKeyFunction, 0}});
     press();
@@ -344,6 +350,58 @@ TEST_F(ActionControllerTest, ProgrammableButtonSequences) {
     post(DCNote::DCProgramKeyFunctionDidChangeNotification, {{DCKey::ProgramKeyFunction, 7}});
     press();
     EXPECT_EQ(log.seen().size(), 6u);
+}
+
+TEST_F(ActionControllerTest, ProgrammableExposureCyclesFiveStepsAroundTheCamerasDefault) {
+    auto c = controller();
+    NotificationLog log({DCNote::DCCaptureViewWillUpdateExposureNotification});
+    auto announced = [&] {
+        QList<int> steps;
+        for (const auto &n : log.seen())
+            steps << n.userInfo.value(DCKey::DevExposureValue).toInt();
+        return steps;
+    };
+    auto pressTimes = [&](int times) {
+        for (int i = 0; i < times; ++i)
+            post(DCNote::DCNotificationCameraCustomButton);
+    };
+    auto changeTo = [&](std::shared_ptr<FakeCamera> camera) {
+        camera_ = std::move(camera);
+        post(DCNote::DCCameraDidChange, {{DCKey::NewCamera, QVariant::fromValue(DCCameraPtr(camera_))}});
+    };
+    post(DCNote::DCProgramKeyFunctionDidChangeNotification, {{DCKey::ProgramKeyFunction, 2}});
+
+    changeTo(std::make_shared<FakeCamera>()); // steps 1 to 5, default 3
+    EXPECT_EQ(c->exposure(), 3);
+    pressTimes(4);
+    EXPECT_EQ(camera_->exposures, std::vector<int32_t>({4, 5, 1, 2}));
+    EXPECT_EQ(announced(), QList<int>({4, 5, 1, 2}));
+
+    // A step the camera refuses is neither announced nor kept.
+    camera_->refuse = true;
+    pressTimes(1);
+    EXPECT_EQ(announced().size(), 4);
+    EXPECT_EQ(c->exposure(), 2);
+
+    auto wren = std::make_shared<FakeCamera>(); // steps 1 to 15, default 8
+    wren->def = 8;
+    wren->last = 15;
+    changeTo(wren);
+    EXPECT_EQ(c->exposure(), 8);
+    pressTimes(3);
+    EXPECT_EQ(camera_->exposures, std::vector<int32_t>({9, 10, 6}));
+    // Near the end of the camera's steps the five move inside them.
+    auto edge = std::make_shared<FakeCamera>();
+    edge->def = 1;
+    changeTo(edge);
+    pressTimes(6);
+    EXPECT_EQ(camera_->exposures, std::vector<int32_t>({2, 3, 4, 5, 1, 2}));
+    // A camera without exposure steps is left alone.
+    changeTo(nullptr);
+    EXPECT_EQ(c->exposure(), 0);
+    const auto before = announced().size();
+    pressTimes(1);
+    EXPECT_EQ(announced().size(), before);
 }
 
 TEST_F(ActionControllerTest, FocusSoundsAreSilentForTheProgramsOwnFocusRuns) {

@@ -40,6 +40,8 @@ int SimHidDevice::resetCount() const { std::lock_guard lock(mutex_); return rese
 int SimHidDevice::focusAgainCount() const { std::lock_guard lock(mutex_); return focusAgainCount_; }
 bool SimHidDevice::seized() const { std::lock_guard lock(mutex_); return seized_; }
 void SimHidDevice::failTransfers(int error) { std::lock_guard lock(mutex_); fault_ = error; }
+void SimHidDevice::refuseClaim(int error) { std::lock_guard lock(mutex_); claimRefusal_ = error; }
+int SimHidDevice::claimAttempts() const { std::lock_guard lock(mutex_); return claimAttempts_; }
 void SimHidDevice::setGone() { std::lock_guard lock(mutex_); gone_ = true; }
 // clang-format on
 
@@ -113,7 +115,9 @@ int SimHidDevice::getReport(uint8_t reportId, std::span<uint8_t> out) {
 
 int SimHidDevice::seize() {
     std::lock_guard lock(mutex_);
+    ++claimAttempts_;
     if (gone_) return -ENODEV;
+    if (claimRefusal_) return claimRefusal_;
     if (seized_) return -EBUSY;
     seized_ = true;
     return 0;

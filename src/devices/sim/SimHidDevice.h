@@ -47,6 +47,10 @@ public:
     // Every transfer answers `error` (a negative errno value: -EPIPE stall, -ETIMEDOUT) until
     // failTransfers(0).
     void failTransfers(int error);
+    // Claiming the interface answers `error` (-EACCES: no permission, -EBUSY: held elsewhere) until
+    // refuseClaim(0).
+    void refuseClaim(int error);
+    int claimAttempts() const;
     // Sends the event report of `value` to every host that listens.
     void injectEvent(uint32_t value);
     // Sends raw bytes as an event report (reports of other lengths, garbage).
@@ -71,6 +75,8 @@ private:
     std::vector<Record> records_;
     std::vector<std::weak_ptr<HidEventRelay>> listeners_;
     int fault_ = 0;
+    int claimRefusal_ = 0;
+    int claimAttempts_ = 0;
     bool gone_ = false;
     bool seized_ = false;
     Query query_ = Query::None;
