@@ -10,10 +10,6 @@
 
 namespace asio = boost::asio;
 
-namespace {
-constexpr int kSendBufferBytes = 1 << 20;
-} // namespace
-
 MJPEGStreamer::MJPEGStreamer(Request request, std::string method, std::string url, HeaderFields headerFields,
                              Socket fileHandle, HTTPServer &server)
     : HTTPResponseHandler(std::move(request), std::move(method), std::move(url), std::move(headerFields),
@@ -44,9 +40,11 @@ const std::string &MJPEGStreamer::responseHeader() {
     return header;
 }
 
-const std::string &MJPEGStreamer::contentTypeData() {
-    static const std::string data = "Content-Type: image/jpeg\n\n";
-    return data;
+std::string MJPEGStreamer::partHeader(std::size_t jpegBytes) {
+    // Earlier instances of this program skip a part's header up to its first empty line, and so
+    // never see the length; readers that look for CR LF before each boundary (ffmpeg's and those
+    // built on it) find nothing without it, as the boundaries here follow a bare LF.
+    return "Content-Type: image/jpeg\nContent-Length: " + std::to_string(jpegBytes) + "\n\n";
 }
 
 const std::string &MJPEGStreamer::boundaryData() {
@@ -75,9 +73,10 @@ void MJPEGStreamer::writeNext() {
     previousImageData_ = std::move(pendingImageData_);
     pendingImageData_.reset();
     writing_ = true;
+    partHeader_ = partHeader(previousImageData_->size());
     // One gather write per part: header, picture, boundary.
     const std::array<asio::const_buffer, 3> part{
-        asio::buffer(contentTypeData()), asio::buffer(previousImageData_->data(), previousImageData_->size()),
+        asio::buffer(partHeader_), asio::buffer(previousImageData_->data(), previousImageData_->size()),
         asio::buffer(boundaryData())};
     const std::size_t total = asio::buffer_size(part);
     // The whole part in one system call when the kernel takes it (Asio's default is 64 KiB per call).

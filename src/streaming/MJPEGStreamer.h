@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <memory>
+#include <string>
 
 #include "HTTPResponseHandler.h"
 
@@ -22,7 +24,7 @@ public:
 
     // The bytes before the first part, and the bytes around each picture.
     static const std::string &responseHeader();
-    static const std::string &contentTypeData();
+    static std::string partHeader(std::size_t jpegBytes);
     static const std::string &boundaryData();
 
     void startResponse() override;
@@ -36,6 +38,7 @@ private:
 
     std::shared_ptr<const JpegFrame> previousImageData_; // being written, or the last one written
     std::shared_ptr<const JpegFrame> pendingImageData_;  // the newest not yet started
+    std::string partHeader_;                             // of the part being written
     bool writing_ = false;
     bool ended_ = false;
 };
