@@ -55,6 +55,9 @@ public:
         std::chrono::milliseconds headerTimeout{10'000};
         // Connections (requests being read plus live responses) beyond this get "503" and are closed.
         std::size_t maxClients = 64;
+        // A stream client that has taken no byte of what is being written to it for this long is
+        // dropped, so clients that stop reading cannot hold every place under maxClients. 0: never.
+        std::chrono::milliseconds sendTimeout{30'000};
     };
 
     // Points of the start and stop sequences where other subsystems join in. Each runs on the server
@@ -110,6 +113,8 @@ public:
     bool isServerThread() const;
     boost::asio::io_context &ioContext() { return ioContext_; }
 
+    // Server thread only: the configuration the server runs with.
+    const Configuration &activeConfiguration() const { return active_; }
     // Server thread only: used by the request assembly.
     void requestDidComplete(const std::shared_ptr<IncomingRequest> &request);
     void stopReceiving(IncomingRequest *request, bool close);
