@@ -6,8 +6,8 @@
 #include <libyuv/scale.h>
 
 #include "capture/I420Image.h"
+#include "capture/JpegDecoder.h"
 #include "capture/PixelBufferPool.h"
-#include "streaming/JPEGPictureDecoder.h"
 
 namespace {
 
