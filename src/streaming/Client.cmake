@@ -6,6 +6,4 @@ target_sources(streaming PRIVATE
 target_sources(streaming PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/InfoViewPresenter.cpp
     ${CMAKE_CURRENT_LIST_DIR}/NetCameraStreamLocation.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/NetworkCameraView.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/StreamFrameBuilder.cpp)
-target_link_libraries(streaming PRIVATE libyuv::libyuv)
+    ${CMAKE_CURRENT_LIST_DIR}/NetworkCameraView.cpp)

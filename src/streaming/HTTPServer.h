@@ -99,6 +99,14 @@ public:
     void publishFrame(std::shared_ptr<const JpegFrame> frame);
     // The newest published picture (a new stream client starts with it), or none.
     std::shared_ptr<const JpegFrame> currentFrame() const;
+    // Any thread: the next stream client starts with the next published picture.
+    void forgetCurrentFrame();
+
+    // Called on the server thread each time the number of stream clients changes, so that the source
+    // of the pictures can work only while somebody watches. Must not wait for the server thread.
+    void setStreamClientsHandler(std::function<void(std::size_t streamClients)> handler);
+    // Any thread.
+    std::size_t streamClientCount() const { return streamClientCount_.load(); }
 
     // Takes effect at the next start.
     void setConfiguration(const Configuration &configuration);
@@ -140,15 +148,17 @@ private:
     std::atomic<std::thread::id> serverThreadId_{};
     std::mutex startStopMutex_; // serialises start() and stop() callers
 
-    mutable std::mutex mutex_; // guards lastError_, configuration_, hooks_, currentFrame_
+    mutable std::mutex mutex_; // guards lastError_, configuration_, hooks_, currentFrame_, the handler
     std::optional<HTTPServerError> lastError_;
     Configuration configuration_;
     Hooks hooks_;
     std::shared_ptr<const JpegFrame> currentFrame_;
+    std::function<void(std::size_t)> streamClientsHandler_;
 
     std::atomic<int> state_{Idle};
     std::atomic<std::uint16_t> port_{kDefaultPort};
     std::atomic<std::size_t> clientCount_{0};
+    std::atomic<std::size_t> streamClientCount_{0};
 
     // Server thread only.
     Configuration active_;

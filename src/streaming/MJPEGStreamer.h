@@ -35,6 +35,7 @@ public:
     void startResponse() override;
     void endResponse() override;
     void offerFrame(const std::shared_ptr<const JpegFrame> &frame) override;
+    bool takesFrames() const override { return true; }
     QString description() const override;
 
 private:
