@@ -116,7 +116,7 @@ void BM_ReceiveAndDecode1600x1200(benchmark::State &state) {
 // Decoding alone, the same frames from memory: what receiving and cutting add shows against it.
 void BM_DecodeOnly1600x1200(benchmark::State &state) {
     const auto frames = mjpegbench::cameraFrames(1600, 1200, kDistinct);
-    JPEGPictureDecoder decoder;
+    JpegDecoder decoder;
     std::size_t bytes = 0;
     for (const auto &frame : frames)
         bytes += frame.size();
@@ -124,7 +124,7 @@ void BM_DecodeOnly1600x1200(benchmark::State &state) {
         const double start = mjpegbench::threadCpuSeconds();
         for (int r = 0; r < kRepeat; ++r)
             for (const auto &frame : frames)
-                if (!decoder.decode(frame.data(), frame.size())) state.SkipWithError("decode failed");
+                if (!decoder.decodePicture(frame)) state.SkipWithError("decode failed");
         state.SetIterationTime(mjpegbench::threadCpuSeconds() - start);
     }
     state.counters["fps"] =

@@ -52,8 +52,13 @@ std::shared_ptr<const JpegFrame> picture(std::uint8_t fill) {
     return JpegFrame::make(std::move(bytes));
 }
 
+const std::string &partHeader() {
+    static const std::string header = MJPEGStreamer::partHeader(kPictureBytes);
+    return header;
+}
+
 std::size_t partBytes() {
-    return MJPEGStreamer::contentTypeData().size() + kPictureBytes + MJPEGStreamer::boundaryData().size();
+    return partHeader().size() + kPictureBytes + MJPEGStreamer::boundaryData().size();
 }
 
 int connectTo(std::uint16_t port, int receiveBuffer = 0) {
@@ -280,8 +285,7 @@ void BM_PlainSender(benchmark::State &state) {
                 lock.unlock();
                 const auto &frame = frames[k % 2];
                 for (const int fd : peers) {
-                    iovec parts[3] = {{const_cast<char *>(MJPEGStreamer::contentTypeData().data()),
-                                       MJPEGStreamer::contentTypeData().size()},
+                    iovec parts[3] = {{const_cast<char *>(partHeader().data()), partHeader().size()},
                                       {const_cast<std::uint8_t *>(frame->data()), frame->size()},
                                       {const_cast<char *>(MJPEGStreamer::boundaryData().data()),
                                        MJPEGStreamer::boundaryData().size()}};

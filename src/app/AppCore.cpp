@@ -134,6 +134,7 @@ bool AppCore::startStreaming(QString *error) {
     HTTPServer *server = server_.get();
     compressor_->setFrameSink(
         [server](std::shared_ptr<const JpegFrame> frame) { server->publishFrame(std::move(frame)); });
+    compressor_->compressOnlyWhileWatched(*server);
     HTTPServer::Hooks hooks;
     hooks.startFrameSource = [compressor = compressor_.get()] { compressor->start(); };
     hooks.stopFrameSource = [compressor = compressor_.get()] { compressor->stop(); };
@@ -170,9 +171,9 @@ void AppCore::stop() {
     SharedInstance<DCCamSettingController>::uninstall(settings_.get());
     settings_.reset();
     if (cameras_) {
-        DCCamerasController *controller = cameras_.get();
-        cameras_.reset(); // ends the device thread and releases every camera
-        SharedInstance<DCCamerasController>::uninstall(controller);
+        cameras_->stop(); // ends the device thread and releases every camera
+        SharedInstance<DCCamerasController>::uninstall(cameras_.get());
+        cameras_.reset();
     }
     if (demoBus_) CaptureDevices::removeSimulatedBus(demoBus_);
     demoBus_.reset();

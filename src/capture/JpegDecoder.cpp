@@ -7,6 +7,8 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
+#include <turbojpeg.h>
+
 #include "capture/I420Image.h"
 
 namespace {
@@ -44,6 +46,10 @@ struct JpegDecoder::Impl {
     std::vector<uint8_t> band;
     std::vector<uint8_t> scratch; // padded rows that do not fit the output planes
     QString error;
+    // Whole pictures: made on first use, as most decoders never decode one.
+    tjhandle turbo = nullptr;
+    DecodedPicture picture;
+    std::vector<uint8_t> pixels;
 
     Impl() {
         std::memset(&cinfo, 0, sizeof cinfo);
@@ -54,7 +60,10 @@ struct JpegDecoder::Impl {
         // Bounded working memory whatever the header claims.
         cinfo.mem->max_memory_to_use = 512L * 1024 * 1024;
     }
-    ~Impl() { jpeg_destroy_decompress(&cinfo); }
+    ~Impl() {
+        jpeg_destroy_decompress(&cinfo);
+        if (turbo) tjDestroy(turbo);
+    }
 
     void begin(std::span<const uint8_t> jpeg) {
         err.failed = false;
@@ -78,6 +87,49 @@ struct JpegDecoder::Impl {
         jpeg_abort_decompress(&cinfo);
         error = QString::fromUtf8(err.message);
         return false;
+    }
+
+    // A warning (a picture cut short, say) still leaves a whole picture to show.
+    bool turboFailed(int result) {
+        if (result == 0) return false;
+        error = QString::fromUtf8(tjGetErrorStr2(turbo));
+        return tjGetErrorCode(turbo) != TJERR_WARNING;
+    }
+
+    bool decodeYUV(std::span<const uint8_t> jpeg, int width, int height, int subsampling) {
+        if (subsampling < 0 || subsampling >= TJ_NUMSAMP) subsampling = TJSAMP_444;
+        picture.planeCount = subsampling == TJSAMP_GRAY ? 1 : 3;
+        picture.chromaShiftX = tjMCUWidth[subsampling] / 8;
+        picture.chromaShiftY = tjMCUHeight[subsampling] / 8;
+        size_t offsets[3] = {};
+        size_t total = 0;
+        for (int i = 0; i < picture.planeCount; ++i) {
+            picture.strides[i] = tjPlaneWidth(i, width, subsampling);
+            offsets[i] = total;
+            total += size_t(picture.strides[i]) * size_t(tjPlaneHeight(i, height, subsampling));
+        }
+        if (pixels.size() < total) pixels.resize(total);
+        unsigned char *planes[3] = {};
+        for (int i = 0; i < 3; ++i) {
+            planes[i] = i < picture.planeCount ? pixels.data() + offsets[i] : nullptr;
+            picture.planes[i] = planes[i];
+            if (i >= picture.planeCount) picture.strides[i] = 0;
+        }
+        return !turboFailed(tjDecompressToYUVPlanes(turbo, jpeg.data(),
+                                                    static_cast<unsigned long>(jpeg.size()), planes, width,
+                                                    picture.strides, height, 0));
+    }
+
+    bool decodeRGB(std::span<const uint8_t> jpeg, int width, int height) {
+        const size_t total = size_t(width) * size_t(height) * 3;
+        if (pixels.size() < total) pixels.resize(total);
+        picture.planeCount = 1;
+        picture.planes[0] = pixels.data();
+        picture.strides[0] = width * 3;
+        picture.planes[1] = picture.planes[2] = nullptr;
+        picture.strides[1] = picture.strides[2] = 0;
+        return !turboFailed(tjDecompress2(turbo, jpeg.data(), static_cast<unsigned long>(jpeg.size()),
+                                          pixels.data(), width, width * 3, height, TJPF_RGB, 0));
     }
 
     bool planarFriendly() const {
@@ -246,4 +298,30 @@ bool JpegDecoder::decodeBand(std::span<const uint8_t> jpeg, const QRect &rect, i
     band.components = components;
     band.size = QSize(x1 - x0, y1 - y0);
     return d.finish();
+}
+
+const DecodedPicture *JpegDecoder::decodePicture(std::span<const uint8_t> jpeg,
+                                                 DecodedPicture::Format format) {
+    Impl &d = *d_;
+    if (!d.turbo) d.turbo = tjInitDecompress();
+    if (!d.turbo) {
+        d.error = QStringLiteral("no TurboJPEG decompressor");
+        return nullptr;
+    }
+    int width = 0, height = 0, subsampling = 0, colorspace = 0;
+    if (tjDecompressHeader3(d.turbo, jpeg.data(), static_cast<unsigned long>(jpeg.size()), &width, &height,
+                            &subsampling, &colorspace) != 0) {
+        d.error = QString::fromUtf8(tjGetErrorStr2(d.turbo));
+        return nullptr;
+    }
+    if (width <= 0 || height <= 0 || qint64(width) * height > kMaxPixels) {
+        d.error = QStringLiteral("picture size %1x%2 refused").arg(width).arg(height);
+        return nullptr;
+    }
+    d.picture.format = format;
+    d.picture.width = width;
+    d.picture.height = height;
+    const bool ok = format == DecodedPicture::Format::YUV ? d.decodeYUV(jpeg, width, height, subsampling)
+                                                          : d.decodeRGB(jpeg, width, height);
+    return ok ? &d.picture : nullptr;
 }

@@ -11,11 +11,33 @@
 
 class I420Image;
 
-// Decodes JPEG pictures with libjpeg-turbo's scanline interface, which (unlike a plain TurboJPEG
-// decode) can skip rows and crop columns, so a zoomed picture costs only the part that is shown.
+// A whole decoded picture whose pixels belong to the decoder that made it: valid until that
+// decoder's next call or its destruction. Copy what must live longer.
+struct DecodedPicture {
+    enum class Format {
+        YUV, // planar Y, Cb, Cr at the JPEG's own chroma subsampling (no colour conversion)
+        RGB, // one plane, 3 bytes per pixel, top row first
+    };
+    Format format = Format::YUV;
+    int width = 0;
+    int height = 0;
+    // Horizontal and vertical chroma subsampling factors for YUV (1 or 2; 2,1 is 4:2:2, 2,2 is 4:2:0).
+    // A grey JPEG has only the Y plane.
+    int chromaShiftX = 1;
+    int chromaShiftY = 1;
+    int planeCount = 0;
+    const std::uint8_t *planes[3] = {};
+    int strides[3] = {};
+};
+
+// The one JPEG decoder of the program, built on libjpeg-turbo. The frame path (readHeader,
+// decodePlanes, decodeBand) goes through its scanline interface, which can skip rows, crop columns and
+// thin chroma on the way, so a zoomed picture costs only the part that is shown; TurboJPEG 2.1 can do
+// none of that. Whole pictures as they are (decodePicture, the stream client's) go through TurboJPEG.
 //
-// Keeps its decompressor and row buffers between calls. Not thread-safe: one per consumer thread.
-// Every failure (corrupt or truncated data, unsupported picture) answers false with error() set.
+// Keeps its decompressors and buffers between calls, so pictures of one size allocate nothing after
+// the first. Not thread-safe: one per consumer thread. Every failure (corrupt or truncated data,
+// unsupported picture) answers false or null with error() set.
 class JpegDecoder {
 public:
     struct Header {
@@ -52,6 +74,11 @@ public:
     // The pixels of `rect` (top-left pixel coordinates of the full-size picture) after DCT scaling by
     // scaleEighths / 8 (1 to 8); rows below the band are never decoded.
     bool decodeBand(std::span<const uint8_t> jpeg, const QRect &rect, int scaleEighths, Band &band);
+
+    // The whole picture in `format`, owned by the decoder; null when the bytes are not a decodable
+    // JPEG. One that decodes with a warning (for instance cut short) still answers its picture.
+    const DecodedPicture *decodePicture(std::span<const uint8_t> jpeg,
+                                        DecodedPicture::Format format = DecodedPicture::Format::YUV);
 
     QString error() const;
 

@@ -23,10 +23,10 @@ size_t mjpegFrameLength(std::span<const uint8_t> bytes) {
     return 0;
 }
 
-bool checkMjpegFrame(JpegDecoder &decoder, std::span<const uint8_t> bytes, QSize expected, QString *why) {
+QSize mjpegFrameSize(JpegDecoder &decoder, std::span<const uint8_t> bytes, QString *why) {
     auto fail = [why](const QString &reason) {
         if (why) *why = reason;
-        return false;
+        return QSize();
     };
     if (bytes.size() < 4 || bytes[0] != 0xFF || bytes[1] != 0xD8)
         return fail(QStringLiteral("no JPEG start (%1 bytes)").arg(bytes.size()));
@@ -35,11 +35,18 @@ bool checkMjpegFrame(JpegDecoder &decoder, std::span<const uint8_t> bytes, QSize
     JpegDecoder::Header header;
     if (!decoder.readHeader(bytes, header))
         return fail(QStringLiteral("bad header: %1").arg(decoder.error()));
-    if (header.size != expected)
-        return fail(QStringLiteral("size %1x%2, expected %3x%4")
-                        .arg(header.size.width())
-                        .arg(header.size.height())
-                        .arg(expected.width())
-                        .arg(expected.height()));
-    return true;
+    return header.size;
+}
+
+bool checkMjpegFrame(JpegDecoder &decoder, std::span<const uint8_t> bytes, QSize expected, QString *why) {
+    const QSize size = mjpegFrameSize(decoder, bytes, why);
+    if (size.isEmpty()) return false;
+    if (size == expected) return true;
+    if (why)
+        *why = QStringLiteral("size %1x%2, expected %3x%4")
+                   .arg(size.width())
+                   .arg(size.height())
+                   .arg(expected.width())
+                   .arg(expected.height());
+    return false;
 }

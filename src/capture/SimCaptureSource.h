@@ -1,23 +1,18 @@
 #pragma once
 
-#include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
-#include <thread>
 #include <vector>
 
-#include "capture/CaptureSource.h"
+#include "capture/ThreadedCaptureSource.h"
 
-class PixelBufferPool;
 class SimCamera;
 
 // The video side of a simulated camera: the demo page (moving parts, frame counter, model name) at
 // the selected size and at the model's frame rate, delivered as the JPEG bytes an MJPEG camera sends,
 // on a thread of its own. Buffers come from a pool. The stream ends by itself when the device vanishes.
-class SimCaptureSource : public CaptureSource {
+class SimCaptureSource : public ThreadedCaptureSource {
 public:
     struct Options {
         // False delivers frames as fast as they are made (tests).
@@ -38,30 +33,14 @@ public:
     bool start(QSize size, FrameCallback callback) override;
     void stop() override;
     bool setResolution(QSize size) override;
-    bool isRunning() const override;
-    QString errorDescription() const override;
-    QString recoverySuggestion() const override;
-
-    // Buffers the pool had to make (flat in a steady stream).
-    size_t bufferAllocations() const;
-    // Frames dropped because their bytes were not a whole picture.
-    uint64_t droppedFrames() const { return dropped_.load(); }
 
 private:
-    void run(FrameCallback callback);
-    bool waitForNextFrame(std::chrono::steady_clock::time_point due);
+    void run();
 
     std::shared_ptr<SimCamera> device_;
     QString modelName_;
     Options options_;
-    std::shared_ptr<PixelBufferPool> pool_;
-
-    mutable std::mutex mutex_;
-    std::condition_variable wake_;
-    bool stopRequested_ = false;
-    bool running_ = false;
+    // Guarded by mutex_.
     bool opened_ = false;
     QSize size_;
-    std::thread thread_;
-    std::atomic<uint64_t> dropped_{0};
 };

@@ -24,9 +24,6 @@
 namespace {
 // How long the delivery thread waits for a buffer before it looks at a stop request again.
 constexpr std::chrono::milliseconds kPollTimeout{100};
-// A stream of bad frames logs its first drop and then every this many, so a broken camera cannot
-// flood the log; the count starts again after a good frame.
-constexpr uint64_t kDropLogInterval = 100;
 // Bounds on what a device may report, so a confused driver cannot make us loop or allocate wildly.
 constexpr int kMaxEnumerated = 256;
 constexpr int kMaxSide = 16384;
@@ -90,8 +87,9 @@ V4L2CaptureSource::chooseFormat(const QList<QSize> &mjpegSizes, const QList<QSiz
 }
 
 V4L2CaptureSource::V4L2CaptureSource(QString nodePath, std::unique_ptr<V4L2Device> device)
-    : nodePath_(std::move(nodePath)), device_(std::move(device)),
-      pool_(PixelBufferPool::create(kBufferCount)) {}
+    : ThreadedCaptureSource(
+          kBufferCount, QStringLiteral("Check that no other program uses the camera, or connect it again.")),
+      nodePath_(std::move(nodePath)), device_(std::move(device)) {}
 
 V4L2CaptureSource::~V4L2CaptureSource() {
     close();
@@ -126,15 +124,6 @@ void V4L2CaptureSource::close() {
     std::lock_guard lock(mutex_);
     device_->close();
     streamEnded_ = false;
-}
-
-QString V4L2CaptureSource::errorDescription() const {
-    std::lock_guard lock(mutex_);
-    return error_;
-}
-
-QString V4L2CaptureSource::recoverySuggestion() const {
-    return QStringLiteral("Check that no other program uses the camera, or connect it again.");
 }
 
 QList<QSize> V4L2CaptureSource::frameSizes(uint32_t fourcc) {
@@ -273,24 +262,12 @@ bool V4L2CaptureSource::start(QSize size, FrameCallback callback) {
         unmapBuffers();
         return false;
     }
-    callback_ = std::move(callback);
-    stopRequested_ = false;
-    droppedInARow_ = 0;
-    running_ = true;
-    thread_ = std::thread([this] { run(); });
+    startDelivery(std::move(callback), [this] { run(); });
     return true;
 }
 
 void V4L2CaptureSource::stop() {
-    std::thread thread;
-    {
-        std::lock_guard lock(mutex_);
-        if (!running_) return;
-        running_ = false;
-        stopRequested_ = true;
-        thread = std::move(thread_);
-    }
-    if (thread.joinable()) thread.join();
+    if (!stopDelivery()) return;
     std::lock_guard lock(mutex_);
     // STREAMOFF also takes back every buffer still queued, so none is mapped when it is unmapped.
     int type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
@@ -299,30 +276,17 @@ void V4L2CaptureSource::stop() {
 }
 
 bool V4L2CaptureSource::setResolution(QSize size) {
-    FrameCallback callback;
-    {
-        std::lock_guard lock(mutex_);
-        if (!running_) return true;
-        callback = callback_;
-    }
+    std::optional<FrameCallback> callback = runningCallback();
+    if (!callback) return true;
     // The format cannot change while buffers are queued: stop, renegotiate, stream again.
-    return start(size, std::move(callback));
-}
-
-bool V4L2CaptureSource::isRunning() const {
-    std::lock_guard lock(mutex_);
-    return running_;
-}
-
-size_t V4L2CaptureSource::bufferAllocations() const {
-    return pool_->allocations();
+    return start(size, std::move(*callback));
 }
 
 // ---- delivery thread
 
 void V4L2CaptureSource::run() {
     JpegDecoder checker;
-    while (!stopRequested_) {
+    while (!stopRequested()) {
         short revents = 0;
         const int ready = device_->poll(kPollTimeout, &revents);
         if (ready < 0) return endStream(ready);
@@ -361,11 +325,10 @@ void V4L2CaptureSource::deliverMjpeg(std::span<const uint8_t> bytes, JpegDecoder
     }
     // The driver's buffer goes back to it at once: the frame keeps a pooled copy.
     const size_t length = mjpegFrameLength(bytes);
-    std::shared_ptr<uint8_t[]> buffer = pool_->acquire(mjpegBufferSize(length, highWater_));
+    std::shared_ptr<uint8_t[]> buffer = pool().acquire(mjpegBufferSize(length, highWater_));
     std::memcpy(buffer.get(), bytes.data(), length);
-    droppedInARow_ = 0;
-    callback_(Frame::fromJpeg(std::span<const uint8_t>(buffer.get(), length), format_.size,
-                              std::shared_ptr<const void>(buffer, buffer.get())));
+    deliver(Frame::fromJpeg(std::span<const uint8_t>(buffer.get(), length), format_.size,
+                            std::shared_ptr<const void>(buffer, buffer.get())));
 }
 
 void V4L2CaptureSource::deliverYuyv(std::span<const uint8_t> bytes) {
@@ -375,18 +338,11 @@ void V4L2CaptureSource::deliverYuyv(std::span<const uint8_t> bytes) {
         dropFrame(QStringLiteral("%1 bytes of YUYV, %2 expected").arg(bytes.size()).arg(needed));
         return;
     }
-    auto image = I420Image::create(size, pool_.get());
+    auto image = I420Image::create(size, &pool());
     if (!image) return;
     libyuv::YUY2ToI420(bytes.data(), int(format_.bytesPerLine), image->y(), image->strideY(), image->u(),
                        image->strideU(), image->v(), image->strideV(), size.width(), size.height());
-    droppedInARow_ = 0;
-    callback_(Frame::fromPlanes(std::move(image)));
-}
-
-void V4L2CaptureSource::dropFrame(const QString &why) {
-    const uint64_t total = ++dropped_;
-    if (droppedInARow_++ % kDropLogInterval == 0)
-        DCLog("frame dropped (%llu so far): %s", static_cast<unsigned long long>(total), qUtf8Printable(why));
+    deliver(Frame::fromPlanes(std::move(image)));
 }
 
 void V4L2CaptureSource::endStream(int error) {

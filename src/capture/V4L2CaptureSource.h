@@ -3,21 +3,18 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <span>
-#include <thread>
 #include <vector>
 
 #include <QList>
 #include <QSize>
 #include <QString>
 
-#include "capture/CaptureSource.h"
+#include "capture/ThreadedCaptureSource.h"
 #include "capture/V4L2Device.h"
 
 class JpegDecoder;
-class PixelBufferPool;
 struct v4l2_buffer;
 
 // A USB camera's video node streamed with mmap buffers (a small fixed set). MJPEG is taken when the
@@ -28,7 +25,7 @@ struct v4l2_buffer;
 //
 // open(), close(), start(), stop() and setResolution() are called from one thread at a time; frames are
 // delivered on the source's own thread.
-class V4L2CaptureSource : public CaptureSource {
+class V4L2CaptureSource : public ThreadedCaptureSource {
 public:
     static constexpr uint32_t kBufferCount = 4;
 
@@ -58,14 +55,6 @@ public:
     bool start(QSize size, FrameCallback callback) override;
     void stop() override;
     bool setResolution(QSize size) override;
-    bool isRunning() const override;
-    QString errorDescription() const override;
-    QString recoverySuggestion() const override;
-
-    // Buffers the pool had to make (flat in a steady stream).
-    size_t bufferAllocations() const;
-    // Frames dropped because their bytes were not a whole picture.
-    uint64_t droppedFrames() const { return dropped_.load(); }
 
 private:
     struct Mapping {
@@ -88,25 +77,16 @@ private:
     void handleBuffer(const v4l2_buffer &buffer, JpegDecoder &checker);
     void deliverMjpeg(std::span<const uint8_t> bytes, JpegDecoder &checker);
     void deliverYuyv(std::span<const uint8_t> bytes);
-    void dropFrame(const QString &why);
     void endStream(int error);
 
     const QString nodePath_;
     const std::unique_ptr<V4L2Device> device_;
-    std::shared_ptr<PixelBufferPool> pool_;
 
-    mutable std::mutex mutex_; // error_, running_, callback_; start/stop/open/close run under it
-    QString error_;
-    bool running_ = false;
-    FrameCallback callback_;
+    // start(), stop(), open() and close() do their device work under mutex_.
     // Set up by start() before the delivery thread runs, left alone until it is joined.
     Format format_;
     std::vector<Mapping> buffers_;
-    std::thread thread_;
-    std::atomic<bool> stopRequested_{false};
     // The stream ended by itself (device gone or failing): the node is opened afresh on the next start.
     std::atomic<bool> streamEnded_{false};
-    std::atomic<uint64_t> dropped_{0};
-    uint64_t droppedInARow_ = 0; // delivery thread
-    size_t highWater_ = 0;       // delivery thread
+    size_t highWater_ = 0; // delivery thread
 };

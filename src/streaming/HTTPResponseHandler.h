@@ -65,8 +65,9 @@ public:
     virtual void startResponse();
     // Stops watching the connection, closes it and drops the server. Safe to call more than once.
     virtual void endResponse();
-    // A new picture of the live stream; only stream handlers care.
+    // A new picture of the live stream; only stream handlers care, and say so.
     virtual void offerFrame(const std::shared_ptr<const JpegFrame> &) {}
+    virtual bool takesFrames() const { return false; }
     // "<ClassName: 0x...>", as the log shows a handler.
     virtual QString description() const;
 

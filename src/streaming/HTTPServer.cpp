@@ -1,5 +1,6 @@
 #include "HTTPServer.h"
 
+#include <algorithm>
 #include <csignal>
 #include <future>
 
@@ -322,6 +323,20 @@ void HTTPServer::stopServer() {
 
 void HTTPServer::updateClientCount() {
     clientCount_ = incomingRequests_.size() + responseHandlers_.size();
+    const auto streams = static_cast<std::size_t>(std::count_if(
+        responseHandlers_.begin(), responseHandlers_.end(), [](const auto &h) { return h->takesFrames(); }));
+    if (streamClientCount_.exchange(streams) == streams) return;
+    std::function<void(std::size_t)> handler;
+    {
+        std::lock_guard lock(mutex_);
+        handler = streamClientsHandler_;
+    }
+    if (handler) handler(streams);
+}
+
+void HTTPServer::setStreamClientsHandler(std::function<void(std::size_t)> handler) {
+    std::lock_guard lock(mutex_);
+    streamClientsHandler_ = std::move(handler);
 }
 
 void HTTPServer::publishFrame(std::shared_ptr<const JpegFrame> frame) {
@@ -341,6 +356,11 @@ void HTTPServer::publishFrame(std::shared_ptr<const JpegFrame> frame) {
 std::shared_ptr<const JpegFrame> HTTPServer::currentFrame() const {
     std::lock_guard lock(mutex_);
     return currentFrame_;
+}
+
+void HTTPServer::forgetCurrentFrame() {
+    std::lock_guard lock(mutex_);
+    currentFrame_.reset();
 }
 
 QString HTTPServer::address() const {

@@ -55,6 +55,9 @@ public:
         std::chrono::milliseconds headerTimeout{10'000};
         // Connections (requests being read plus live responses) beyond this get "503" and are closed.
         std::size_t maxClients = 64;
+        // A stream client that has taken no byte of what is being written to it for this long is
+        // dropped, so clients that stop reading cannot hold every place under maxClients. 0: never.
+        std::chrono::milliseconds sendTimeout{30'000};
     };
 
     // Points of the start and stop sequences where other subsystems join in. Each runs on the server
@@ -100,6 +103,14 @@ public:
     void publishFrame(std::shared_ptr<const JpegFrame> frame);
     // The newest published picture (a new stream client starts with it), or none.
     std::shared_ptr<const JpegFrame> currentFrame() const;
+    // Any thread: the next stream client starts with the next published picture.
+    void forgetCurrentFrame();
+
+    // Called on the server thread each time the number of stream clients changes, so that the source
+    // of the pictures can work only while somebody watches. Must not wait for the server thread.
+    void setStreamClientsHandler(std::function<void(std::size_t streamClients)> handler);
+    // Any thread.
+    std::size_t streamClientCount() const { return streamClientCount_.load(); }
 
     // Takes effect at the next start.
     void setConfiguration(const Configuration &configuration);
@@ -114,6 +125,8 @@ public:
     bool isServerThread() const;
     boost::asio::io_context &ioContext() { return ioContext_; }
 
+    // Server thread only: the configuration the server runs with.
+    const Configuration &activeConfiguration() const { return active_; }
     // Server thread only: used by the request assembly.
     void requestDidComplete(const std::shared_ptr<IncomingRequest> &request);
     void stopReceiving(IncomingRequest *request, bool close);
@@ -139,15 +152,17 @@ private:
     std::atomic<std::thread::id> serverThreadId_{};
     std::mutex startStopMutex_; // serialises start() and stop() callers
 
-    mutable std::mutex mutex_; // guards lastError_, configuration_, hooks_, currentFrame_
+    mutable std::mutex mutex_; // guards lastError_, configuration_, hooks_, currentFrame_, the handler
     std::optional<HTTPServerError> lastError_;
     Configuration configuration_;
     Hooks hooks_;
     std::shared_ptr<const JpegFrame> currentFrame_;
+    std::function<void(std::size_t)> streamClientsHandler_;
 
     std::atomic<int> state_{Idle};
     std::atomic<std::uint16_t> port_{kDefaultPort};
     std::atomic<std::size_t> clientCount_{0};
+    std::atomic<std::size_t> streamClientCount_{0};
 
     // Server thread only.
     Configuration active_;

@@ -1,6 +1,7 @@
 #include "JPEGCompressor.h"
 
 #include "FrameJpegEncoder.h"
+#include "HTTPServer.h"
 #include "JpegFrame.h"
 #include "core/DCVocabulary.h"
 #include "core/SharedInstance.h"
@@ -79,6 +80,26 @@ FramePointer JPEGCompressor::currentImage() const {
     return currentImage_;
 }
 
+void JPEGCompressor::setWanted(bool wanted) {
+    {
+        std::lock_guard lock(mutex_);
+        if (wanted == wanted_) return;
+        wanted_ = wanted;
+        // The picture kept meanwhile (or the last one compressed, which the server may have forgotten)
+        // is the first one wanted.
+        if (wanted) previousGeneration_ = imageGeneration_ - 1;
+    }
+    wake_.notify_all();
+}
+
+void JPEGCompressor::compressOnlyWhileWatched(HTTPServer &server) {
+    server.setStreamClientsHandler([this, &server](std::size_t clients) {
+        setWanted(clients > 0);
+        if (clients == 0) server.forgetCurrentFrame();
+    });
+    setWanted(server.streamClientCount() > 0);
+}
+
 void JPEGCompressor::setFrameSink(std::function<void(std::shared_ptr<const JpegFrame>)> sink) {
     std::lock_guard lock(mutex_);
     sink_ = std::move(sink);
@@ -93,8 +114,9 @@ void JPEGCompressor::compressionThreadProc() {
     FrameJpegEncoder encoder(kQuality);
     std::unique_lock lock(mutex_);
     while (running_) {
-        wake_.wait(
-            lock, [this] { return !running_ || (currentImage_ && imageGeneration_ != previousGeneration_); });
+        wake_.wait(lock, [this] {
+            return !running_ || (wanted_ && currentImage_ && imageGeneration_ != previousGeneration_);
+        });
         if (!running_) break;
         const auto began = std::chrono::steady_clock::now();
         FramePointer image = currentImage_;
@@ -105,10 +127,9 @@ void JPEGCompressor::compressionThreadProc() {
         lock.lock();
         if (frame) {
             currentFrameData_ = frame;
-            const auto sink = sink_;
-            lock.unlock();
-            if (sink) sink(std::move(frame));
-            lock.lock();
+            // Under the lock, so that a picture nobody wants any more is not published after
+            // setWanted(false) has returned.
+            if (sink_ && wanted_) sink_(std::move(frame));
         }
         // At most one picture per interval; newer pictures wait (and replace each other) meanwhile.
         wake_.wait_until(lock, began + frameInterval_, [this] { return !running_; });

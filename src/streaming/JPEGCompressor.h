@@ -11,6 +11,7 @@
 #include "capture/FramePointer.h"
 #include "core/DCNotificationCenter.h"
 
+class HTTPServer;
 class JpegFrame;
 
 // Keeps the newest picture of the live stream compressed as JPEG (quality 60), once per new picture
@@ -18,6 +19,10 @@ class JpegFrame;
 // capture pipeline displays it (its zoom and mirroring rendered). Pictures that arrive faster are
 // skipped: only the newest counts. Each new JPEG is stored as currentFrameData and handed to the
 // frame sink (the HTTP server's publishFrame).
+//
+// Rendering and compressing a large picture takes several milliseconds, many times a second, so it is
+// done only while somebody wants the pictures (setWanted; for the shared server, while it has stream
+// clients). Meanwhile the newest picture is only kept, and it is compressed as soon as it is wanted.
 //
 // Thread-safe: pictures arrive on the capture thread, start() and stop() come from the server thread.
 class JPEGCompressor {
@@ -47,7 +52,16 @@ public:
     void setCurrentFrameData(std::shared_ptr<const JpegFrame> frame);
     FramePointer currentImage() const;
 
-    // Called on the compressor thread with every new JPEG; must not block.
+    // Whether anybody wants the pictures (initially yes). When it returns, no sink call that began
+    // before it is still running.
+    void setWanted(bool wanted);
+    // From now on wanted exactly while `server` has stream clients; when the last one leaves the
+    // server also forgets its current picture, which would only grow old. The server must outlive
+    // this compressor's use of it (the shared ones are never destroyed).
+    void compressOnlyWhileWatched(HTTPServer &server);
+
+    // Called on the compressor thread with every new JPEG, under the compressor's lock: it must not
+    // block, nor call back into the compressor.
     void setFrameSink(std::function<void(std::shared_ptr<const JpegFrame>)> sink);
     // Shortest time from the start of one compression to the next (tests and benchmarks shorten it).
     void setFrameInterval(std::chrono::microseconds interval);
@@ -62,6 +76,7 @@ private:
     std::uint64_t imageGeneration_ = 0;    // counts pictures received; tells a new one from the last
     std::uint64_t previousGeneration_ = 0; // the picture last compressed (or skipped)
     bool running_ = false;
+    bool wanted_ = true;
     std::function<void(std::shared_ptr<const JpegFrame>)> sink_;
     std::chrono::microseconds frameInterval_ = kDefaultFrameInterval;
     std::thread thread_;

@@ -43,7 +43,7 @@ public:
         : settings_(std::move(settings)), resolver_(ioc_), stream_(ioc_), timer_(ioc_),
           splitter_([this](MJPEGStreamSplitter::Part part) { onPart(std::move(part)); }) {
         splitter_.setDiagnosticHandler([this](std::string_view text) { warn(std::string(text)); });
-        if (settings_.onPicture) decoder_.emplace(settings_.format);
+        if (settings_.onPicture) decoder_.emplace();
     }
 
     void run() {
@@ -207,8 +207,9 @@ private:
         if (stopping_) return;
         if (settings_.onPart) settings_.onPart(part);
         if (!decoder_ || stopping_) return;
-        const DecodedPicture *picture = decoder_->decode(part->data(), part->size());
-        if (!picture) return warn("Skipped an image that does not decode: " + decoder_->lastError());
+        const DecodedPicture *picture = decoder_->decodePicture(*part, settings_.format);
+        if (!picture)
+            return warn("Skipped an image that does not decode: " + decoder_->error().toStdString());
         settings_.onPicture(*picture, part);
     }
 
@@ -254,7 +255,7 @@ private:
     std::array<std::uint8_t, kReadChunk> chunk_{};
     std::optional<std::uint64_t> remaining_; // body bytes still to come, when the length is known
     MJPEGStreamSplitter splitter_;
-    std::optional<JPEGPictureDecoder> decoder_;
+    std::optional<JpegDecoder> decoder_;
     int warnings_ = 0;
 };
 

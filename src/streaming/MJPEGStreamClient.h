@@ -10,7 +10,7 @@
 
 #include <QUrl>
 
-#include "streaming/JPEGPictureDecoder.h"
+#include "capture/JpegDecoder.h"
 #include "streaming/MJPEGStreamSplitter.h"
 
 // Plays an MJPEG stream from an HTTP URL: connects, cuts the body into JPEG images and hands each one,

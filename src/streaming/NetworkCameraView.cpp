@@ -1,7 +1,11 @@
 #include "streaming/NetworkCameraView.h"
 
+#include <utility>
+
 #include <QStringList>
 
+#include "capture/Frame.h"
+#include "capture/MjpegFrameCheck.h"
 #include "core/DCLog.h"
 #include "core/MainThread.h"
 #include "devices/DCCamerasController.h"
@@ -168,11 +172,23 @@ void NetworkCameraView::startStream(const QUrl &url) {
     client_.stop();
     client_.setStreamURL(url);
     // stop() waits for this handler, and the controller stops the branch before it goes.
-    client_.setPictureHandler(
-        [this, controller](const DecodedPicture &picture, const MJPEGStreamClient::Part &) {
-            if (FramePointer frame = frames_.frameOf(picture)) controller->networkWillDisplayImage(frame);
-        });
+    client_.setPartHandler(
+        [this, controller](const MJPEGStreamClient::Part &part) { framePart(*controller, part); });
     client_.start();
+}
+
+void NetworkCameraView::framePart(DCCaptureViewController &controller, const MJPEGStreamClient::Part &part) {
+    QString why;
+    const QSize size = mjpegFrameSize(headerReader_, *part, &why);
+    if (size.isEmpty()) {
+        // A broken stream fails part after part: say so once, and again after the next good part.
+        if (!std::exchange(partsFailing_, true))
+            DCLog("Skipped an image that does not decode: %s", qUtf8Printable(why));
+        return;
+    }
+    partsFailing_ = false;
+    // The part's bytes stay as they are for as long as any frame shows them.
+    controller.networkWillDisplayImage(Frame::fromJpeg(*part, size, part));
 }
 
 void NetworkCameraView::restartStream() {

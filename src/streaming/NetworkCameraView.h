@@ -10,18 +10,20 @@
 #include <QVariantMap>
 
 #include "capture/DCCaptureViewController.h"
+#include "capture/JpegDecoder.h"
 #include "dnssd/DnsSdResolver.h"
 #include "streaming/MJPEGStreamClient.h"
-#include "streaming/StreamFrameBuilder.h"
 
 class DnsSdProvider;
 class DCNetCamera;
 class InfoViewPresenter;
 
 // The live picture of a network camera: resolves the camera's stream service, plays its MJPEG stream
-// and hands every decoded picture to the capture controller's network frame hook. While the picture is
-// frozen it shows the warning and restarts the stream at every watchdog period; the warning goes when
-// frames come back. A camera added by URL is played from that URL without resolving.
+// and hands every picture to the capture controller's network frame hook as a frame of the received
+// JPEG bytes, like a USB camera's MJPEG frames: nothing is decoded until a consumer renders it, so a
+// picture that nobody shows or streams costs no decoding. While the picture is frozen it shows the
+// warning and restarts the stream at every watchdog period; the warning goes when frames come back.
+// A camera added by URL is played from that URL without resolving.
 //
 // Threads: start() and stop() run on any thread; resolving, the resolver's answers and the watchdog
 // calls on the main thread (the resolver belongs to it); frames arrive on the stream's own thread.
@@ -69,6 +71,8 @@ private:
 
     void resolve(std::uint64_t generation);
     void startStream(const QUrl &url);
+    // The stream's thread: a received image as a frame for `controller`.
+    void framePart(DCCaptureViewController &controller, const MJPEGStreamClient::Part &part);
     void restartStream();
     void setInfoView(bool shown);
     void onMainThread(std::function<void(NetworkCameraView &)> work);
@@ -76,7 +80,9 @@ private:
 
     Dependencies deps_;
     MJPEGStreamClient client_;
-    StreamFrameBuilder frames_;
+    // The stream's thread only (one stream runs at a time; the previous one's thread has ended).
+    JpegDecoder headerReader_;
+    bool partsFailing_ = false;
 
     std::mutex streamMutex_; // serialises starting and stopping the stream; taken before mutex_
     mutable std::mutex mutex_;

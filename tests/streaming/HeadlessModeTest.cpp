@@ -15,7 +15,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const std::string kFirstPart = "--ca3cdghdujhihal3\nContent-Type: image/jpeg\n\n\xFF\xD8";
+const std::string kFirstPart = "--ca3cdghdujhihal3\nContent-Type: image/jpeg\nContent-Length: ";
 
 class HeadlessStop : public ::testing::TestWithParam<int> {};
 

@@ -15,6 +15,13 @@
 namespace {
 class Stream : public RunningServer {};
 const std::string &kHeader = kStreamHead;
+
+// Decoded planes of one grey level, `width` pixels wide.
+FramePointer flatPicture(int width) {
+    auto planes = I420Image::create(QSize(width, 48));
+    std::fill(planes->y(), planes->y() + I420Image::byteSize(planes->size()), 128);
+    return Frame::fromPlanes(std::move(planes));
+}
 } // namespace
 
 TEST_F(Stream, StartsWithTheExactHeaderBeforeAnyPicture) {
@@ -105,11 +112,10 @@ TEST_F(Stream, AfterTheCompressorStopsClientsKeepTheirConnectionButGetNoParts) {
     auto client = connectStream();
     ASSERT_TRUE(clientsAre(1));
 
-    auto planes = I420Image::create(QSize(64, 48));
-    std::fill(planes->y(), planes->y() + I420Image::byteSize(planes->size()), 128);
-    const FramePointer image = Frame::fromPlanes(std::move(planes));
+    const FramePointer image = flatPicture(64);
     compressor.captureViewWillDisplayImage(image);
-    ASSERT_TRUE(client->readUntilContains("\n--ca3cdghdujhihal3\nContent-Type: image/jpeg\n\n\xFF\xD8"));
+    ASSERT_TRUE(
+        client->readUntilContains("\n--ca3cdghdujhihal3\nContent-Type: image/jpeg\nContent-Length: "));
     ASSERT_TRUE(client->readUntil(
         [](const std::string &r) { return r.ends_with("\xFF\xD9\n--ca3cdghdujhihal3\n"); }));
     const std::size_t received = client->received().size();
@@ -122,6 +128,40 @@ TEST_F(Stream, AfterTheCompressorStopsClientsKeepTheirConnectionButGetNoParts) {
 
     server_->stop();
     EXPECT_TRUE(client->readUntilClosed());
+}
+
+// Nobody watching, no picture is compressed; the first client gets the newest one at once, and when the
+// last one leaves compressing stops again.
+TEST_F(Stream, PicturesAreCompressedOnlyWhileAStreamClientWatches) {
+    JPEGCompressor compressor;
+    compressor.setFrameSink(
+        [this](std::shared_ptr<const JpegFrame> frame) { server_->publishFrame(std::move(frame)); });
+    compressor.setFrameInterval(std::chrono::microseconds(0));
+    compressor.compressOnlyWhileWatched(*server_);
+    compressor.start();
+    compressor.captureViewWillDisplayImage(flatPicture(64));
+    compressor.captureViewWillDisplayImage(flatPicture(80));
+    EXPECT_FALSE(
+        waitUntil([&] { return compressor.currentFrameData() != nullptr; }, std::chrono::milliseconds(300)));
+
+    auto client = connectStream();
+    ASSERT_TRUE(client->readUntil([](const std::string &r) {
+        return r.ends_with("\n--ca3cdghdujhihal3\n") && r.size() > kHeader.size();
+    }));
+    const auto newest = compressor.currentFrameData();
+    ASSERT_TRUE(newest);
+    EXPECT_EQ(decodeJpeg(Bytes(newest->bytes().begin(), newest->bytes().end()))->width, 80);
+    EXPECT_EQ(client->received(), kHeader + streamPart(*newest));
+
+    client.reset();
+    ASSERT_TRUE(clientsAre(0));
+    // The next viewer must not start with a picture that grew old while nobody watched.
+    EXPECT_TRUE(waitUntil([&] { return server_->currentFrame() == nullptr; }));
+    compressor.captureViewWillDisplayImage(flatPicture(96));
+    EXPECT_FALSE(
+        waitUntil([&] { return compressor.currentFrameData() != newest; }, std::chrono::milliseconds(300)));
+    compressor.stop();
+    server_->setStreamClientsHandler({});
 }
 
 // A client nobody here wrote: curl gets the page whole, and the stream's head and first part (still

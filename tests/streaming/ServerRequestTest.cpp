@@ -190,6 +190,47 @@ TEST_F(ServerRequests, AThousandHeldConnectionsAreRefusedBeyondTheCapWhileStream
     EXPECT_TRUE(servesThePage());
 }
 
+// Clients that ask for the stream and then never read hold every place: each is dropped once it has
+// taken no byte for the send time-out, so a new viewer gets in within that time, while the viewers
+// already served get every picture.
+TEST_F(ServerRequests, StalledStreamClientsGiveWayToANewViewerWithinTheSendTimeOut) {
+    using namespace std::chrono_literals;
+    server_->stop();
+    const auto timeout = 2s;
+    startServer({.port = 0, .sendTimeout = timeout});
+    const std::size_t cap = server_->configuration().maxClients;
+    LogCapture log;
+    std::vector<std::unique_ptr<ServerTestClient>> viewers, stalled;
+    for (int i = 0; i < 2; ++i)
+        viewers.push_back(connectStream());
+    ASSERT_TRUE(clientsAre(viewers.size()));
+    while (viewers.size() + stalled.size() < cap)
+        stalled.push_back(connectStream(4096));
+    ASSERT_TRUE(clientsAre(cap));
+
+    const auto stallsBegin = std::chrono::steady_clock::now();
+    std::string expected = kStreamHead;
+    for (int i = 0; i < 1000 && server_->clientCount() > viewers.size(); ++i) {
+        const auto frame = jpegShaped(i, 256 * 1024);
+        expected += streamPart(*frame);
+        server_->publishFrame(frame);
+        for (auto &viewer : viewers)
+            ASSERT_TRUE(viewer->readAtLeast(expected.size())) << "picture " << i;
+        std::this_thread::sleep_for(10ms);
+    }
+    ASSERT_EQ(server_->clientCount(), viewers.size());
+    EXPECT_LT(std::chrono::steady_clock::now() - stallsBegin, timeout + 2s);
+    for (auto &viewer : viewers)
+        EXPECT_EQ(viewer->received(), expected);
+    EXPECT_EQ(log.messages().filter(QStringLiteral("has taken no byte")).size(), qsizetype(stalled.size()));
+
+    auto newcomer = connectStream();
+    ASSERT_TRUE(clientsAre(viewers.size() + 1));
+    const auto frame = jpegShaped(1000);
+    server_->publishFrame(frame);
+    EXPECT_TRUE(newcomer->readUntilContains(streamPart(*frame)));
+}
+
 TEST_F(ServerRequests, ASlowHeaderIsClosedAtTheTimeOutWhileOthersAreServed) {
     server_->stop();
     startServer({.port = 0, .headerTimeout = std::chrono::milliseconds(600)});

@@ -125,8 +125,8 @@ bool servesThePage(std::uint16_t port) {
 }
 
 std::string streamPart(const JpegFrame &frame) {
-    return "Content-Type: image/jpeg\n\n" + std::string(frame.bytes().begin(), frame.bytes().end()) +
-           "\n--ca3cdghdujhihal3\n";
+    return "Content-Type: image/jpeg\nContent-Length: " + std::to_string(frame.size()) + "\n\n" +
+           std::string(frame.bytes().begin(), frame.bytes().end()) + "\n--ca3cdghdujhihal3\n";
 }
 
 std::shared_ptr<const JpegFrame> jpegShaped(int number, std::size_t size) {
@@ -208,10 +208,19 @@ std::string withLength(const std::string &name, std::size_t length) {
 std::vector<Capture> makeCaptures(int n) {
     using S = const std::string &;
     return {
-        // Our own server: LF only, quoted boundary, no lengths, the separator after every image.
+        // Earlier instances of our own server: LF only, quoted boundary, no lengths, the separator after
+        // every image.
         build(
             "OwnServer", "multipart/x-mixed-replace; boundary=\"ca3cdghdujhihal3\"", n, 0,
             [](S f, int) { return "Content-Type: image/jpeg\n\n" + f + "\n--ca3cdghdujhihal3\n"; },
+            "--ca3cdghdujhihal3\n"),
+        // Our own server now: the same with each part's length.
+        build(
+            "OwnServerWithLengths", "multipart/x-mixed-replace; boundary=\"ca3cdghdujhihal3\"", n, 50,
+            [](S f, int) {
+                return "Content-Type: image/jpeg\nContent-Length: " + std::to_string(f.size()) + "\n\n" + f +
+                       "\n--ca3cdghdujhihal3\n";
+            },
             "--ca3cdghdujhihal3\n"),
         // CR LF, bare boundary, blanks everywhere, lower-case names, padded lengths.
         build("CrLfWithLengths", "Multipart/X-Mixed-Replace;boundary=frame", n, 100,
