@@ -5,7 +5,6 @@
 #include <thread>
 
 #include <QImage>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSize>
 #include <QStandardPaths>
@@ -14,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "HeadlessRun.h"
+#include "support/ChildProcess.h"
 #include "support/TestSupport.h"
 
 using namespace std::chrono_literals;
@@ -28,17 +28,11 @@ QSize cameraSize(const HeadlessRun &run) {
 }
 
 QByteArray runTool(const QString &program, const QStringList &arguments, int timeoutMs, QString *errors) {
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(timeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        *errors = QStringLiteral("%1 did not finish").arg(program);
-        return {};
-    }
-    *errors = QString::fromUtf8(process.readAllStandardError());
-    if (process.exitCode() != 0) errors->prepend(QStringLiteral("exit %1: ").arg(process.exitCode()));
-    return process.readAllStandardOutput();
+    const ChildResult r =
+        runChild(program, arguments, ChildProcess::systemEnvironment(), std::chrono::milliseconds(timeoutMs));
+    *errors = QString::fromUtf8(r.err);
+    if (r.exitCode != 0) errors->prepend(QStringLiteral("exit %1: ").arg(r.exitCode));
+    return r.out;
 }
 
 double lumaStandardDeviation(const QImage &image) {

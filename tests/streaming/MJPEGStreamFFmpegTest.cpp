@@ -1,15 +1,16 @@
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <mutex>
 #include <thread>
 
-#include <QProcess>
 #include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
 #include "StreamTestSupport.h"
 #include "streaming/MJPEGStreamClient.h"
+#include "support/ChildProcess.h"
 #include "support/TestSupport.h"
 
 using namespace std::chrono_literals;
@@ -20,11 +21,10 @@ TEST(MJPEGStreamFFmpeg, DecodesAtLeastTwentyFramesOfAnEncodersTestPattern) {
     if (ffmpeg.isEmpty()) GTEST_SKIP() << "ffmpeg is not installed";
 
     const QString url = QStringLiteral("http://127.0.0.1:%1/").arg(freePort());
-    QProcess server;
-    server.setProcessChannelMode(QProcess::MergedChannels);
-    server.start(ffmpeg, {"-nostdin", "-loglevel", "error", "-f", "lavfi", "-i",
-                          "testsrc=size=640x480:rate=25", "-t", "60", "-f", "mpjpeg", "-listen", "1", url});
-    ASSERT_TRUE(server.waitForStarted(5000));
+    ChildProcess server;
+    ASSERT_TRUE(server.start(ffmpeg, {"-nostdin", "-loglevel", "error", "-f", "lavfi", "-i",
+                                      "testsrc=size=640x480:rate=25", "-t", "60", "-f", "mpjpeg", "-listen",
+                                      "1", url}));
 
     std::mutex mutex;
     int decoded = 0;
@@ -48,13 +48,13 @@ TEST(MJPEGStreamFFmpeg, DecodesAtLeastTwentyFramesOfAnEncodersTestPattern) {
         client.start();
         waitUntil([&] { return ended.load() || enough(); }, 10s);
         if (!enough()) std::this_thread::sleep_for(100ms);
-        if (server.state() == QProcess::NotRunning) break;
+        if (!server.running()) break;
     }
     client.stop();
-    const bool exitedEarly = server.state() == QProcess::NotRunning;
-    server.kill(); // by its process id
-    server.waitForFinished(5000);
-    EXPECT_FALSE(exitedEarly) << server.readAll().toStdString();
+    const bool exitedEarly = !server.running();
+    server.signal(SIGKILL); // by its process id
+    server.waitForExit(5s);
+    EXPECT_FALSE(exitedEarly) << server.err().toStdString();
 
     std::lock_guard lock(mutex);
     EXPECT_GE(decoded, 20);
