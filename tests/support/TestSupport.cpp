@@ -1,6 +1,9 @@
 #include "TestSupport.h"
 
+#include <cstdlib>
+
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
@@ -47,4 +50,24 @@ bool waitUntil(const std::function<bool()> &done, std::chrono::milliseconds time
         QThread::msleep(1);
     }
     return true;
+}
+
+void usePrivateTestHome() {
+    const QString home = QStringLiteral(KL_TEST_HOME);
+    const struct {
+        const char *name;
+        const char *sub;
+    } vars[] = {{"HOME", ""},
+                {"XDG_CONFIG_HOME", "/config"},
+                {"XDG_DATA_HOME", "/data"},
+                {"XDG_CACHE_HOME", "/cache"},
+                {"XDG_RUNTIME_DIR", "/runtime"}};
+    for (const auto &v : vars) {
+        const QString path = home + QLatin1String(v.sub);
+        QDir().mkpath(path);
+        ::setenv(v.name, path.toLocal8Bit().constData(), 1);
+    }
+    QFile::setPermissions(home + QStringLiteral("/runtime"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
 }

@@ -7,6 +7,10 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+// Points HOME and the XDG folders at the build's private test home and chooses the offscreen platform
+// unless one is set; every test main calls it first.
+void usePrivateTestHome();
+
 // Sends every log line to a file of its own while it lives, and reads them back.
 class LogCapture {
 public:
