@@ -27,6 +27,8 @@
 namespace {
 
 AppCore *gRunning = nullptr; // main thread only
+// Twice the settle time a USB camera gets after it appears.
+constexpr std::chrono::milliseconds kCameraArrivalWait{1000};
 
 } // namespace
 
@@ -74,7 +76,7 @@ bool AppCore::makeCameras(QString *error) {
                                                          ? *options_.cameraDependencies
                                                          : DCCamerasController::defaultDependencies();
     dnsSd_ = dependencies.dnsSdProvider;
-    if (!options_.demoModels.isEmpty()) {
+    if (!options_.demoModels.isEmpty() || options_.demoWhenNoCamera) {
         demoBus_ = std::make_shared<SimUsbBus>();
         if (!demoBus_->plugDemoCameras(options_.demoModels, error)) return false;
         CaptureDevices::addSimulatedBus(demoBus_);
@@ -122,7 +124,20 @@ bool AppCore::startToMonitor(QString *error) {
     // After the start, whose first change (to no camera) would otherwise undo theirs.
     for (const QString &url : options_.streamUrls)
         if (!cameras_->addStreamCamera(QUrl(url), error)) return false;
+    if (options_.demoWhenNoCamera && options_.demoModels.isEmpty())
+        QTimer::singleShot(kCameraArrivalWait, [this, alive = alive_] {
+            if (*alive) plugDemoIfNoCamera();
+        });
     return true;
+}
+
+// Attached cameras arrive within their settle time after discovery begins; a camera plugged in later
+// still becomes current.
+void AppCore::plugDemoIfNoCamera() {
+    if (!cameras_->usbCameras().empty()) return;
+    DCLog("No camera is attached: the simulated camera stands in");
+    QString error;
+    demoPlugged_ = demoBus_->plugDemoCameras({QString()}, &error);
 }
 
 bool AppCore::startStreaming(QString *error) {

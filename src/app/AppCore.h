@@ -52,6 +52,8 @@ public:
         // AsStored: serve the stream at start() when "VideoStreamSetKey" says so.
         Streaming streaming = Streaming::AsStored;
         std::optional<std::uint16_t> port; // instead of the stored or default port
+        // A simulated camera when no USB camera has arrived shortly after discovery began.
+        bool demoWhenNoCamera = false;
         // Where cameras come from and which DNS-SD is used (tests); unset: udev and Avahi.
         std::optional<DCCamerasController::Dependencies> cameraDependencies;
     };
@@ -84,6 +86,8 @@ public:
     DCCaptureViewController *capture() { return capture_.get(); }
     DCActionController *actions() { return actions_.get(); }
     HTTPServer *server() { return server_.get(); }
+    // The simulated camera stands in because no camera was attached (demoWhenNoCamera).
+    bool showsDemoForMissingCamera() const { return demoPlugged_; }
 
     // Turn the main event loop (cameras and frames are posted to it) until the condition holds, the
     // time is up or a stop is requested; answer the condition then.
@@ -101,12 +105,14 @@ private:
     void observe();
     void cameraDidChange();
     void applyStoredSettings();
+    void plugDemoIfNoCamera();
 
     Options options_;
     bool started_ = false;
     bool stopped_ = false;
     bool monitoring_ = false;
     bool stopRequested_ = false;
+    bool demoPlugged_ = false;
 
     // In the order of their making; stop() releases them in reverse.
     std::unique_ptr<DCActionController> actions_;

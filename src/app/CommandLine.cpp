@@ -41,6 +41,8 @@ CommandLine CommandLine::parse(const QStringList &arguments) {
             setMode(Mode::Help);
         } else if (arg == QLatin1String("--demo")) {
             cl.demoModels << QString();
+        } else if (arg == QLatin1String("--demo-if-no-camera")) {
+            cl.demoWhenNoCamera = true;
         } else if (arg.startsWith(QLatin1String("--demo="))) {
             cl.demoModels << arg.mid(7);
         } else if (auto v = takeValue(arguments, i, QStringLiteral("--device"))) {
@@ -66,6 +68,8 @@ QString CommandLine::usage() {
     return QStringLiteral(
         "Usage: korva-lectern [MODE] [OPTIONS]\n"
         "\n"
+        "Without a mode the program opens its window (with no display it streams headless instead).\n"
+        "\n"
         "Modes:\n"
         "  --list-controls      print the current camera's controls with their values and ranges\n"
         "  --list-cameras       print the cameras that are available\n"
@@ -76,6 +80,7 @@ QString CommandLine::usage() {
         "Options:\n"
         "  --demo[=MODEL]       plug in a simulated camera (Orb, Orb-R, Wren, Wren-HD, Kite-1 HD);\n"
         "                       may be given several times\n"
+        "  --demo-if-no-camera  plug in a simulated camera when no camera is attached\n"
         "  --device /dev/videoN use this video device\n"
         "  --stream-url URL     add a network camera for an MJPEG stream (repeatable)\n"
         "  --port N             port of the stream server (default 8080)\n"

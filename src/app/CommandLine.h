@@ -11,12 +11,13 @@ struct CommandLine {
     enum class Mode { Window, ListControls, ListCameras, Snapshot, Headless, Help };
 
     Mode mode = Mode::Window;
-    QStringList demoModels;   // one entry per --demo[=MODEL]; "" means the default model
-    QString device;           // --device /dev/videoN
-    QStringList streamUrls;   // --stream-url URL (repeatable)
-    std::optional<int> port;  // --port N
-    std::optional<int> timer; // --timer SECONDS
-    QString error;            // set when the words could not be understood
+    QStringList demoModels;        // one entry per --demo[=MODEL]; "" means the default model
+    bool demoWhenNoCamera = false; // --demo-if-no-camera
+    QString device;                // --device /dev/videoN
+    QStringList streamUrls;        // --stream-url URL (repeatable)
+    std::optional<int> port;       // --port N
+    std::optional<int> timer;      // --timer SECONDS
+    QString error;                 // set when the words could not be understood
 
     static CommandLine parse(const QStringList &arguments);
     static QString usage();

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "CommandLine.h"
+#include "DCAppController.h"
 #include "HeadlessCommand.h"
 #include "ListCamerasCommand.h"
 #include "ListControlsCommand.h"
@@ -23,10 +24,10 @@ int run(const CommandLine &cl) {
         return SnapshotCommand::run(cl);
     case CommandLine::Mode::Headless:
         return HeadlessCommand::run(cl);
-    default:
-        std::fprintf(stderr, "korva-lectern: this mode is not available in this build\n");
-        return 2;
+    case CommandLine::Mode::Window:
+        return DCAppController(cl).run();
     }
+    return 2;
 }
 
 } // namespace Modes

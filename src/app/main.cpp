@@ -1,18 +1,48 @@
 #include <cstdio>
+#include <memory>
 
+#include <QApplication>
 #include <QCoreApplication>
 
 #include "CommandLine.h"
 #include "Modes.h"
 
+namespace {
+
+QStringList argumentsOf(int argc, char **argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+bool hasDisplay() {
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+} // namespace
+
 int main(int argc, char **argv) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("korva-lectern"));
-    const CommandLine cl = CommandLine::parse(QCoreApplication::arguments());
+    CommandLine cl = CommandLine::parse(argumentsOf(argc, argv));
     if (!cl.error.isEmpty()) {
         std::fprintf(stderr, "korva-lectern: %s\n\n%s", qUtf8Printable(cl.error),
                      qUtf8Printable(CommandLine::usage()));
         return 2;
     }
+    if (cl.mode == CommandLine::Mode::Window && !hasDisplay()) {
+        std::fprintf(stderr,
+                     "korva-lectern: no display (DISPLAY and WAYLAND_DISPLAY are unset); streaming the "
+                     "picture without a window instead\n");
+        cl.mode = CommandLine::Mode::Headless;
+    }
+    // Only the window needs the widgets (and a display).
+    std::unique_ptr<QCoreApplication> app;
+    if (cl.mode == CommandLine::Mode::Window)
+        app = std::make_unique<QApplication>(argc, argv);
+    else
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("korva-lectern"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KL_VERSION));
     return Modes::run(cl);
 }

@@ -1,0 +1,172 @@
+#include "DCAppController.h"
+
+#include <cstdio>
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QUrl>
+
+#include "CommandLine.h"
+#include "SingleInstance.h"
+#include "StopSignals.h"
+#include "capture/DCCamSettingController.h"
+#include "core/DCLog.h"
+#include "ui/window/DCMainWindowController.h"
+
+namespace {
+
+DCAppController *gAppController = nullptr;
+
+AppCore::Options optionsOf(const CommandLine &cl) {
+    AppCore::Options options;
+    options.demoModels = cl.demoModels;
+    options.streamUrls = cl.streamUrls;
+    options.redirectStandardStreams = true;
+    options.actions = true;
+    // The main window reacts to camera changes itself.
+    options.followCameraChanges = false;
+    options.demoWhenNoCamera = cl.demoWhenNoCamera;
+    if (cl.port) options.port = static_cast<std::uint16_t>(*cl.port);
+    return options;
+}
+
+} // namespace
+
+DCAppController *DCAppController::appController() {
+    return gAppController;
+}
+
+DCAppController::DCAppController(const CommandLine &commandLine) : core_(optionsOf(commandLine)) {
+    gAppController = this;
+}
+
+DCAppController::~DCAppController() {
+    terminate();
+    if (gAppController == this) gAppController = nullptr;
+}
+
+int DCAppController::run() {
+    // A second launch brings the running window to the front and leaves.
+    instance_ = std::make_unique<SingleInstance>(QStringLiteral("korva-lectern"));
+    const QByteArray token = qgetenv("XDG_ACTIVATION_TOKEN");
+    if (instance_->claim(token) == SingleInstance::Role::Secondary) return 0;
+    connect(instance_.get(), &SingleInstance::activationRequested, this,
+            [this](const QByteArray &message) { showMainWindow(message); });
+
+    QString error;
+    if (!core_.start(&error)) {
+        std::fprintf(stderr, "korva-lectern: %s\n", qUtf8Printable(error));
+        return 2;
+    }
+    mainWindowController_ = std::make_unique<DCMainWindowController>(
+        MainWindowServices{core_.cameras(), core_.settings(), *core_.capture(), core_.actions(),
+                           [this] { return core_.showsDemoForMissingCamera(); }});
+    installMenus();
+    initializeMode();
+    // Discovery only now that the window exists and is in camera mode.
+    if (!core_.startToMonitor(&error)) {
+        std::fprintf(stderr, "korva-lectern: %s\n", qUtf8Printable(error));
+        return 2;
+    }
+    // The desktop ends a session with SIGTERM: leave as Quit does.
+    StopSignals stopSignals([](int signal) {
+        DCLog("The window program stops on signal %d", signal);
+        QApplication::quit();
+    });
+    const int status = QApplication::exec();
+    terminate();
+    return status;
+}
+
+void DCAppController::initializeMode() {
+    mainWindowController_->initAttachController();
+    mainWindowController_->setMode(0);
+    mainWindowController_->showWindow();
+}
+
+void DCAppController::showMainWindow(const QByteArray &activationToken) {
+    // The desktop's token lets the window come to the front on Wayland.
+    if (!activationToken.isEmpty()) qputenv("XDG_ACTIVATION_TOKEN", activationToken);
+    if (mainWindowController_) mainWindowController_->showWindow();
+}
+
+void DCAppController::terminate() {
+    // The window (and with it the picture) first, then everything the core made, in reverse.
+    mainWindowController_.reset();
+    core_.stop();
+    instance_.reset();
+}
+
+void DCAppController::changeMode(int mode) {
+    if (mode < 0 || mode > 2) return;
+    mainWindowController_->setMode(mode);
+}
+
+void DCAppController::openPreferences() {
+    // The preferences window comes with its own work; until then an empty window says so.
+    QMessageBox::information(mainWindowController_->window(), tr("Preferences"),
+                             tr("The preferences are not available in this version."));
+}
+
+void DCAppController::openAbout() {
+    QMessageBox::about(mainWindowController_->window(), tr("About Korva Lectern"),
+                       tr("Korva Lectern %1").arg(QApplication::applicationVersion()));
+}
+
+void DCAppController::onlineHelp() {
+    const QString address = QStringLiteral(KL_HELP_BASE_URL);
+    if (address.isEmpty()) {
+        DCLog("This build has no online help address");
+        return;
+    }
+    QDesktopServices::openUrl(QUrl(address));
+}
+
+void DCAppController::copy() {
+    mainWindowController_->copy();
+}
+
+void DCAppController::enterFullScreenMode() {
+    mainWindowController_->enterFullScreenMode();
+}
+
+void DCAppController::exitFullScreenMode() {
+    mainWindowController_->exitFullScreenMode();
+}
+
+void DCAppController::installMenus() {
+    QMenuBar *bar = mainWindowController_->window()->menuBar();
+    QMenu *file = bar->addMenu(tr("&File"));
+    QAction *preferences = file->addAction(tr("Preferences…"), this, &DCAppController::openPreferences);
+    preferences->setShortcut(QKeySequence::Preferences);
+    file->addSeparator();
+    QAction *quit = file->addAction(tr("Quit"), qApp, &QApplication::quit);
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+    QMenu *edit = bar->addMenu(tr("&Edit"));
+    QAction *copy = edit->addAction(tr("Copy"), this, &DCAppController::copy);
+    copy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+
+    QMenu *view = bar->addMenu(tr("&View"));
+    const struct {
+        QString title;
+        int mode;
+        QKeySequence key;
+    } modes[] = {{tr("Camera"), 0, QKeySequence(Qt::CTRL | Qt::Key_1)},
+                 {tr("Project"), 1, QKeySequence(Qt::CTRL | Qt::Key_2)},
+                 {tr("Review"), 2, QKeySequence(Qt::CTRL | Qt::Key_3)}};
+    for (const auto &m : modes)
+        view->addAction(m.title, this, [this, mode = m.mode] { changeMode(mode); })->setShortcut(m.key);
+    view->addSeparator();
+    view->addAction(tr("Enter Full Screen"), this, &DCAppController::enterFullScreenMode)
+        ->setShortcut(QKeySequence(Qt::Key_F11));
+    view->addAction(tr("Exit Full Screen"), this, &DCAppController::exitFullScreenMode);
+
+    QMenu *help = bar->addMenu(tr("&Help"));
+    help->addAction(tr("Korva Lectern Help"), this, &DCAppController::onlineHelp)
+        ->setShortcut(QKeySequence::HelpContents);
+    help->addAction(tr("About Korva Lectern"), this, &DCAppController::openAbout);
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <memory>
+
+#include <QObject>
+#include <QString>
+
+#include "AppCore.h"
+
+class DCMainWindowController;
+class QAction;
+class QMenuBar;
+class SingleInstance;
+struct CommandLine;
+
+// The windowed program: the application core, the main window controller on it, the menus and the one
+// instance per user. Start-up keeps the order of the program's objects (the log into its file, the
+// defaults, the action controller, the camera controller, the settings store, the capture, the stream
+// when "VideoStreamSetKey" says so), then the main window in camera mode, and only then does discovery
+// begin. Quit and closing the window stop everything in reverse and return from exec().
+//
+// Main thread only.
+class DCAppController : public QObject {
+    Q_OBJECT
+public:
+    // The running controller, or null.
+    static DCAppController *appController();
+
+    explicit DCAppController(const CommandLine &commandLine);
+    ~DCAppController() override;
+
+    // Answers the exit status once the program ends: 0 after Quit or the last window closed, 0 when another
+    // instance took the request, 2 for a command line the core cannot use.
+    int run();
+
+    DCMainWindowController *mainWindowController() const { return mainWindowController_.get(); }
+    AppCore &core() { return core_; }
+
+    // Menu actions.
+    void changeMode(int mode);
+    void openPreferences();
+    void openAbout();
+    void onlineHelp();
+    void copy();
+    void enterFullScreenMode();
+    void exitFullScreenMode();
+
+private:
+    void initializeMode();
+    void showMainWindow(const QByteArray &activationToken);
+    void installMenus();
+    void terminate();
+
+    AppCore core_;
+    std::unique_ptr<SingleInstance> instance_;
+    std::unique_ptr<DCMainWindowController> mainWindowController_;
+};
