@@ -37,6 +37,7 @@ AppCore::Options optionsOf(const CommandLine &cl) {
     AppCore::Options options;
     options.demoModels = cl.demoModels;
     options.streamUrls = cl.streamUrls;
+    options.demoWhenNoCamera = cl.demoWhenNoCamera;
     // Served below, once the camera is set up.
     options.streaming = AppCore::Streaming::Off;
     if (cl.port) options.port = static_cast<std::uint16_t>(*cl.port);

@@ -97,6 +97,7 @@ AppCore::Options optionsOf(const CommandLine &cl) {
     AppCore::Options options;
     options.demoModels = cl.demoModels;
     options.streamUrls = cl.streamUrls;
+    options.demoWhenNoCamera = cl.demoWhenNoCamera;
     options.actions = true;
     options.streaming = AppCore::Streaming::Off;
     return options;
