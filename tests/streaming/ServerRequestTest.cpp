@@ -190,39 +190,46 @@ TEST_F(ServerRequests, AThousandHeldConnectionsAreRefusedBeyondTheCapWhileStream
     EXPECT_TRUE(servesThePage());
 }
 
-// Clients that ask for the stream and then never read hold every place: each is dropped once it has
-// taken no byte for the send time-out, so a new viewer gets in within that time, while the viewers
-// already served get every picture.
+// Sixty-four clients that ask for the stream and then never read take every free place: each is
+// dropped once it has taken no byte for the send time-out, so a new viewer gets in within that time,
+// while the viewers already served get every picture.
 TEST_F(ServerRequests, StalledStreamClientsGiveWayToANewViewerWithinTheSendTimeOut) {
     using namespace std::chrono_literals;
-    server_->stop();
+    const std::size_t kViewers = 2, kStalled = 64;
     const auto timeout = 2s;
-    startServer({.port = 0, .sendTimeout = timeout});
-    const std::size_t cap = server_->configuration().maxClients;
+    server_->stop();
+    startServer({.port = 0, .maxClients = kViewers + kStalled, .sendTimeout = timeout});
     LogCapture log;
     std::vector<std::unique_ptr<ServerTestClient>> viewers, stalled;
-    for (int i = 0; i < 2; ++i)
+    while (viewers.size() < kViewers)
         viewers.push_back(connectStream());
-    ASSERT_TRUE(clientsAre(viewers.size()));
-    while (viewers.size() + stalled.size() < cap)
+    ASSERT_TRUE(clientsAre(kViewers));
+    while (stalled.size() < kStalled)
         stalled.push_back(connectStream(4096));
-    ASSERT_TRUE(clientsAre(cap));
+    ASSERT_TRUE(clientsAre(kViewers + kStalled));
 
-    const auto stallsBegin = std::chrono::steady_clock::now();
     std::string expected = kStreamHead;
-    for (int i = 0; i < 1000 && server_->clientCount() > viewers.size(); ++i) {
-        const auto frame = jpegShaped(i, 256 * 1024);
+    const auto publish = [&](int number, std::size_t size) {
+        const auto frame = jpegShaped(number, size);
         expected += streamPart(*frame);
         server_->publishFrame(frame);
-        for (auto &viewer : viewers)
-            ASSERT_TRUE(viewer->readAtLeast(expected.size())) << "picture " << i;
+        return std::all_of(viewers.begin(), viewers.end(),
+                           [&](auto &viewer) { return viewer->readAtLeast(expected.size()); });
+    };
+    // More than any socket's buffers hold (a few megabytes): from here on no stalled client takes a
+    // byte, and each one's time-out runs.
+    for (int i = 0; i < 20; ++i)
+        ASSERT_TRUE(publish(i, 256 * 1024)) << "picture " << i;
+    const auto buffersFull = std::chrono::steady_clock::now();
+    for (int i = 20; i < 2000 && server_->clientCount() > viewers.size(); ++i) {
+        ASSERT_TRUE(publish(i, 4096)) << "picture " << i;
         std::this_thread::sleep_for(10ms);
     }
     ASSERT_EQ(server_->clientCount(), viewers.size());
-    EXPECT_LT(std::chrono::steady_clock::now() - stallsBegin, timeout + 2s);
+    EXPECT_LT(std::chrono::steady_clock::now() - buffersFull, timeout + 2s * kSlowdown);
     for (auto &viewer : viewers)
         EXPECT_EQ(viewer->received(), expected);
-    EXPECT_EQ(log.messages().filter(QStringLiteral("has taken no byte")).size(), qsizetype(stalled.size()));
+    EXPECT_EQ(log.messages().filter(QStringLiteral("has taken no byte")).size(), qsizetype(kStalled));
 
     auto newcomer = connectStream();
     ASSERT_TRUE(clientsAre(viewers.size() + 1));
