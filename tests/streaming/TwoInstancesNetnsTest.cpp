@@ -2,16 +2,31 @@
 // headless and announces it on one avahi-daemon; B, on the other, has no camera of its own, finds A as a
 // network camera and takes a photo of A's picture, or streams A's picture itself.
 #include <QFile>
+#include <QRegularExpression>
+#include <QSize>
 
 #include <gtest/gtest.h>
 
 #include "HeadlessRun.h"
 #include "StreamTestSupport.h"
 #include "app/SnapshotRun.h"
+#include "support/TestSupport.h"
 
 using namespace std::chrono_literals;
 
 namespace {
+
+// The size the program last set its camera to, from its log lines "set resolution to: {w, h}".
+QSize lastResolution(const QString &log) {
+    QSize size;
+    auto lines =
+        QRegularExpression(QStringLiteral("set resolution to: \\{(\\d+), (\\d+)\\}")).globalMatch(log);
+    while (lines.hasNext()) {
+        const auto line = lines.next();
+        size = QSize(line.captured(1).toInt(), line.captured(2).toInt());
+    }
+    return size;
+}
 
 class TwoInstances : public ::testing::Test {
 protected:
@@ -19,6 +34,17 @@ protected:
         if (peerBus_.isEmpty()) GTEST_SKIP() << "runs inside tools/dnssd-netns.sh run --peer";
         a_.setPort(18080);
         ASSERT_TRUE(a_.start()) << qPrintable(a_.failure());
+        // A busy machine may take longer than A's own wait to apply the camera's stored size; B must
+        // not start while A still serves the size the camera had before.
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                const QSize size = lastResolution(a_.logFile());
+                const auto served = firstStreamImage(a_.printedStreamUrl(), 10s);
+                const auto picture = served ? decodeJpeg(*served) : std::nullopt;
+                return picture && QSize(picture->width, picture->height) == size;
+            },
+            30s))
+            << qPrintable(a_.failure());
     }
     // Same size and, allowing for the demo page's motion and a second encoding, similar pixels.
     static void expectSamePicture(const std::optional<RgbPicture> &got, const std::optional<Bytes> &want) {
