@@ -1,5 +1,7 @@
 #include "ui/controls/DCPopUpButton.h"
 
+#include <QCoreApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QStyleOptionToolButton>
 #include <QStylePainter>
@@ -17,6 +19,7 @@ DCPopUpButton::DCPopUpButton(QWidget *parent)
     setMenu(menu_);
     setPopupMode(QToolButton::InstantPopup);
     setToolButtonStyle(Qt::ToolButtonTextOnly);
+    menu_->installEventFilter(this);
     connect(menu_, &QMenu::triggered, this, [this](QAction *action) {
         const int index = int(items_.indexOf(action));
         if (index <= 0) return;
@@ -44,12 +47,14 @@ void DCPopUpButton::addViewItem(QWidgetAction *holder) {
     holder->setText(QString());
     menu_->addAction(holder);
     items_.append(holder);
+    viewItem_ = holder;
 }
 
 void DCPopUpButton::removeItemsAfterTitle() {
     while (items_.size() > 1) {
         QAction *action = items_.takeLast();
         menu_->removeAction(action);
+        if (action == viewItem_) viewItem_ = nullptr;
         if (action->parent() == menu_) delete action;
     }
     if (selected_ >= items_.size()) selected_ = 0;
@@ -110,6 +115,19 @@ void DCPopUpButton::choose(int index) {
     if (!isEnabled()) return;
     selected_ = index;
     Q_EMIT itemChosen(index);
+}
+
+bool DCPopUpButton::eventFilter(QObject *watched, QEvent *event) {
+    // An open menu keeps the keyboard to itself until a panel inside it is clicked; a panel's own
+    // arrow keys (stepping a slider) must work at once, and there is no other item to move to.
+    if (watched == menu_ && event->type() == QEvent::KeyPress && viewItem_ && viewItem_->defaultWidget()) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Up || key == Qt::Key_Down) {
+            QCoreApplication::sendEvent(viewItem_->defaultWidget(), event);
+            return true;
+        }
+    }
+    return QToolButton::eventFilter(watched, event);
 }
 
 void DCPopUpButton::setAlpha(qreal alpha) {

@@ -49,12 +49,14 @@ Q_SIGNALS:
     void itemChosen(int index);
 
 protected:
-    // Appends one item with an empty title that shows `view` in the menu. The caller owns `holder`
-    // and may add it again after removeItemsAfterTitle(), so a panel keeps its state.
+    // Appends one item with an empty title that shows the holder's widget in the menu; the arrow
+    // keys pressed in the open menu go to that widget. The caller owns `holder` and may add it again
+    // after removeItemsAfterTitle(), so a panel keeps its state.
     void addViewItem(QWidgetAction *holder);
     // What the button does when the user picks item `index`: select it and tell.
     virtual void choose(int index);
 
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
@@ -66,6 +68,7 @@ private:
     QMenu *menu_;
     QAction *titleItem_;
     QList<QAction *> items_; // items_[0] is titleItem_
+    QWidgetAction *viewItem_ = nullptr;
     int selected_ = 0;
     qreal alpha_ = 1.0;
 };
