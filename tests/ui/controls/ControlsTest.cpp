@@ -165,6 +165,13 @@ void ControlsTest::scrollerRepeatsLastValueOffTheTrack() {
         clickAtHeight(scroller, y);
         QCOMPARE(scroller.intValue(), 8);
     }
+    // The value remembered from a wider slider stays within this one's range.
+    DCScroller wide;
+    wide.setMaxValue(100);
+    clickAtHeight(wide, 178);
+    QCOMPARE(wide.intValue(), 100);
+    clickAtHeight(scroller, 35);
+    QCOMPARE(scroller.intValue(), scroller.maxValue());
 }
 
 void ControlsTest::scrollerKeysAndDefaultTellOnlyChanges() {
