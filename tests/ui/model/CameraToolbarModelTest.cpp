@@ -9,6 +9,8 @@
 #include "devices/DCCameraWren.h"
 #include "devices/KorvaFixture.h"
 #include "devices/SimCameraFixture.h"
+#include "devices/UvcControlTable.h"
+#include "devices/UvcRequest.h"
 #include "photos/DCActionController.h"
 
 using Set = ToolbarControlSets::Set;
@@ -34,6 +36,18 @@ struct BadgeLog {
                          [this](int value, bool showSigned) { badges.emplace_back(value, showSigned); });
     }
 };
+
+// The focus positions the camera was sent since the last forget().
+std::vector<int> focusPositionsSent(const SimCamera &sim) {
+    std::vector<int> positions;
+    for (const auto &record : sim.records()) {
+        const UvcRequest::Fields f = UvcRequest::decode(record.setup);
+        if (f.bRequest == UvcRequest::SET_CUR && f.selector == 0x06 &&
+            f.entity() == UvcControlTable::kCameraTerminal && record.data.size() >= 2)
+            positions.push_back(record.data[0] | record.data[1] << 8);
+    }
+    return positions;
+}
 
 void postReport(const QString &name, const DCCameraPtr &camera) {
     DCNotificationCenter::defaultCenter().postNotificationName(name, QVariant::fromValue(camera));
@@ -242,4 +256,26 @@ TEST(CameraToolbarModel, NoControlCanBeUsedDuringACountdown) {
     EXPECT_TRUE(rig.toolbar->controls().isUsable(Set::Overlay, Control::Zoom));
     // The end of the countdown gives back what the camera admits, no more.
     EXPECT_FALSE(rig.toolbar->controls().isUsable(Set::Toolbar, Control::Focus));
+}
+
+TEST(CameraToolbarModel, LockingTheFocusKeepsTheLensWhereItIsAndManualFocusStaysInRange) {
+    for (const bool readable : {true, false}) {
+        SCOPED_TRACE(readable ? "focus readable" : "focus unreadable");
+        KorvaRig<DCCameraWren> rig(QStringLiteral("Wren"));
+        ASSERT_TRUE(rig.toolbar->controls().isUsable(Set::Overlay, Control::Focus));
+        EXPECT_EQ(rig.toolbar->controls().afLock(Set::Overlay).maxValue, 1023);
+        rig.korva.sim->setControl(UvcControlTable::kCameraTerminal, 0x06, {2, 300, 0, 1023, 68});
+        if (!readable) rig.korva.sim->stall({UvcRequest::GET_CUR, 0x06, UvcControlTable::kCameraTerminal});
+        rig.korva.forget();
+
+        rig.toolbar->afLockButtonDidSetLockState(Set::Overlay, 1);
+
+        // A focus that cannot be read is not sent back as a position (it would drive the lens to an end).
+        EXPECT_EQ(focusPositionsSent(*rig.korva.sim), readable ? std::vector<int>{300} : std::vector<int>{});
+        EXPECT_TRUE(rig.toolbar->controls().afLock(Set::Toolbar).locked);
+        rig.korva.forget();
+        rig.toolbar->afLockButtonDidSetFocusLength(Set::Toolbar, 5000);
+        EXPECT_EQ(focusPositionsSent(*rig.korva.sim), std::vector<int>{1023});
+        EXPECT_EQ(rig.toolbar->controls().afLock(Set::Overlay).focusLength, 1023);
+    }
 }

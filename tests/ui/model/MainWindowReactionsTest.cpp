@@ -100,6 +100,9 @@ TEST(MainWindowReactions, ANewPhotoIsSelectedInReviewModeAtOnceOrAtTheNextEntry)
         rig.window->setMode(WindowMode::Review);
         EXPECT_EQ(rig.library->selectedRow(), 1);
         EXPECT_EQ(rig.library->selectedItem()->name(), "b.jpg");
+        // An announcement without a file adds nothing.
+        post(DCNote::DCFileDidCreateNotification, QVariantMap());
+        EXPECT_EQ(rig.library->rowCount(), 2);
     }
 }
 
@@ -192,6 +195,8 @@ TEST(MainWindowReactions, EachKindOfCameraGetsItsControlsTitleAndSettings) {
                 EXPECT_EQ(rig.control(set, Control::Resolution).title, c.resolutionTitle);
             }
         }
+        // A camera without picture sizes of its own leaves the pipeline's size as it was.
+        EXPECT_FALSE(rig.capture->resolution().isEmpty());
         if (!c.make()) {
             EXPECT_FALSE(rig.control(Set::Toolbar, Control::Focus).enabled);
             EXPECT_FLOAT_EQ(rig.capture->zoom(), 1.0f);
