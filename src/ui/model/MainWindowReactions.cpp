@@ -1,5 +1,6 @@
 #include "ui/model/MainWindowReactions.h"
 
+#include <functional>
 #include <optional>
 
 #include <QMetaObject>
@@ -141,9 +142,11 @@ void MainWindowReactions::relayOverlayChoices() {
         {DCNote::DCFullScreenSetExposureLockNotification, &CameraToolbarModel::setExposureLock},
         {DCNote::DCFullScreenSetMirrorNotification, &CameraToolbarModel::toggleMirror},
     };
-    for (const auto &[name, action] : relays) {
-        observers_.add(name, [this, action = action](const DCNotification &note) {
-            if (const auto item = chosenItem(note)) (toolbar_.*action)(Set::Overlay, *item);
+    // std::invoke rather than (toolbar_.*action): g++ 12's vptr sanitizer misreads a pointer-to-member
+    // call on a member reached through a lambda's captured this.
+    for (const auto &relay : relays) {
+        observers_.add(relay.first, [toolbar = &toolbar_, action = relay.second](const DCNotification &note) {
+            if (const auto item = chosenItem(note)) std::invoke(action, toolbar, Set::Overlay, *item);
         });
     }
     observers_.add(DCNote::DCFullScreenSetAutoFocus, [this](const DCNotification &note) {

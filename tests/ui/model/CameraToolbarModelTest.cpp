@@ -156,7 +156,7 @@ TEST(CameraToolbarModel, StoredValuesOutsideTheChoicesSelectTheFallbackItem) {
         Control control;
         int item;
         QString title;
-        QList<int> checked;
+        std::vector<int> checked; // (Qt 6.4 compares two empty lists through a null pointer)
     };
     const Case cases[] = {
         {"zoom 1.5", [](DCCamSettingController &s) { s.setZoom(1.5f); }, Control::Zoom, 7, "Zoom: --", {}},
@@ -170,7 +170,8 @@ TEST(CameraToolbarModel, StoredValuesOutsideTheChoicesSelectTheFallbackItem) {
             DCNote::DCCamSettingDidRestoreNotification);
         EXPECT_EQ(rig.control(Set::Overlay, c.control).selectedIndex, c.item);
         EXPECT_EQ(rig.control(Set::Toolbar, c.control).title, c.title);
-        EXPECT_EQ(rig.control(Set::Toolbar, c.control).checkedItems, c.checked);
+        const QList<int> &checked = rig.control(Set::Toolbar, c.control).checkedItems;
+        EXPECT_EQ(std::vector<int>(checked.begin(), checked.end()), c.checked);
         if (c.control == Control::Zoom) { // a factor outside the choices shows the whole picture
             EXPECT_FLOAT_EQ(rig.capture->zoom(), 0.0f);
             EXPECT_FLOAT_EQ(rig.settings->zoom(), 0.0f);
