@@ -83,14 +83,16 @@ void FrameRenderThread::run() {
         const Settings settings = settings_;
         lock.unlock();
 
-        std::shared_ptr<Picture> picture;
         if (FrameMailbox::Letter letter = mailbox_->take()) {
             current_ = std::move(letter);
-            picture = render(current_, settings);
-        } else if (current_ && (force || settings.output != currentOutput_ ||
-                                targetSize(*current_.frame, settings) != currentTarget_)) {
-            picture = render(current_, settings);
+            currentRendered_ = false;
         }
+        std::shared_ptr<Picture> picture;
+        // A view of no size has nothing to show: the frame waits for a size.
+        if (current_ && !settings.viewport.isEmpty() &&
+            (!currentRendered_ || force || settings.output != currentOutput_ ||
+             targetSize(*current_.frame, settings) != currentTarget_))
+            picture = render(current_, settings);
 
         lock.lock();
         if (!picture) continue;
@@ -105,7 +107,6 @@ void FrameRenderThread::run() {
 QSize FrameRenderThread::targetSize(const Frame &frame, const Settings &settings) const {
     if (settings.output == Output::Planes)
         return PictureFit::coveringSize(frame.transform(), settings.viewport, settings.maxSize);
-    if (settings.viewport.isEmpty()) return frame.size();
     return PictureFit::fitPixels(frame.size(), QRect(QPoint(0, 0), settings.viewport)).size();
 }
 
@@ -115,6 +116,7 @@ std::shared_ptr<FrameRenderThread::Picture> FrameRenderThread::render(const Fram
     const QSize target = targetSize(frame, settings);
     currentTarget_ = target;
     currentOutput_ = settings.output;
+    currentRendered_ = true;
     auto picture = std::make_shared<Picture>();
     picture->extent = frame.size();
     picture->generation = letter.generation;

@@ -53,7 +53,7 @@ public:
     FrameRenderThread &operator=(const FrameRenderThread &) = delete;
 
     void setOutput(Output output);
-    // The view's size in device pixels.
+    // The view's size in device pixels; nothing is rendered while it is empty.
     void setViewport(QSize viewport);
     // The largest picture side the screen takes (its texture limit); 0 for no limit.
     void setMaxSize(int maxSize);
@@ -96,6 +96,7 @@ private:
     // The render thread's own.
     FrameRenderer renderer_;
     FrameMailbox::Letter current_;
+    bool currentRendered_ = false; // tried once, successfully or not
     QSize currentTarget_;
     Output currentOutput_ = Output::Planes;
     std::array<QImage, 3> images_;
