@@ -62,8 +62,12 @@ LiveView::LiveView(FrameRenderThread &renderer, QWidget *parent)
     connect(this, &QOpenGLWidget::frameSwapped, this, &LiveView::onFrameSwapped);
 }
 
+// QOpenGLWidget's own destructor still swaps and destroys the context: nothing may reach this
+// class's members from there.
 LiveView::~LiveView() {
+    disconnect(this, &QOpenGLWidget::frameSwapped, this, nullptr);
     if (!context()) return;
+    disconnect(context(), nullptr, this, nullptr);
     makeCurrent();
     releaseGL();
     doneCurrent();
