@@ -52,8 +52,8 @@ bool waitUntil(const std::function<bool()> &done, std::chrono::milliseconds time
     return true;
 }
 
-void usePrivateTestHome() {
-    const QString home = QStringLiteral(KL_TEST_HOME);
+void usePrivateTestHome(const QString &where) {
+    const QString home = where.isEmpty() ? QStringLiteral(KL_TEST_HOME) : where;
     const struct {
         const char *name;
         const char *sub;

@@ -9,7 +9,8 @@
 
 // Points HOME and the XDG folders at the build's private test home and chooses the offscreen platform
 // unless one is set; every test main calls it first.
-void usePrivateTestHome();
+// Points HOME, the XDG folders and the runtime folder into `home` (the build's test home by default).
+void usePrivateTestHome(const QString &home = QString());
 
 // Sends every log line to a file of its own while it lives, and reads them back.
 class LogCapture {

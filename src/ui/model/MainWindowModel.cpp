@@ -40,6 +40,12 @@ void MainWindowModel::setMode(WindowMode mode) {
     }
     mode_ = mode;
     Q_EMIT modeChanged(mode);
+    // The button marked up names the current mode, however the mode was reached (a menu, a key, a
+    // double click, reopening the window), not only through the buttons.
+    if (buttonOf(mode) != upButton_ && mode != WindowMode::Unset) {
+        upButton_ = buttonOf(mode);
+        Q_EMIT modeButtonsChanged();
+    }
 }
 
 void MainWindowModel::enterCameraMode() {

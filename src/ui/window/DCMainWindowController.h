@@ -1,17 +1,29 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 
 #include <QObject>
-#include <QPointer>
 
+#include "ui/model/MainWindowModel.h"
+
+class CameraControlsBinder;
+class CameraToolbarModel;
 class DCActionController;
+class DCButtonView;
 class DCCamSettingController;
+class DCCameraView;
 class DCCamerasController;
+class DCCaptureView;
 class DCCaptureViewController;
 class DCMainWindow;
+class DCPreviewImageView;
+class FullScreenWindow;
+class MainWindowReactions;
+class PhotoLibraryModel;
 class QLabel;
+class QListView;
 class QMainWindow;
 class QStackedWidget;
 class QToolBar;
@@ -27,8 +39,10 @@ struct MainWindowServices {
     std::function<bool()> demoStandsIn;
 };
 
-// Owns the main window and decides what it shows: camera, full screen, review and Evernote modes, the
-// toolbars, the status strip and the mode chooser. Its rules live in the widget-free models it mirrors.
+// Owns the main window and shows what its models decide: camera, full screen, review and Evernote
+// modes, the toolbars, the status strip, the mode chooser and the live picture. The rules live in the
+// widget-free models (MainWindowModel, CameraToolbarModel, MainWindowReactions, PhotoLibraryModel); this
+// class only builds the widgets, mirrors the models' state and hands the user's actions to them.
 //
 // Main thread only.
 class DCMainWindowController : public QObject {
@@ -38,7 +52,7 @@ public:
     ~DCMainWindowController() override;
 
     QMainWindow *window() const;
-    int mode() const { return mode_; }
+    int mode() const;
 
     void initAttachController();
     void setMode(int mode);
@@ -46,20 +60,54 @@ public:
     void enterFullScreenMode();
     void exitFullScreenMode();
     void copy();
+    // The photo from the camera toolbar's snapshot button.
+    void snapshot();
+
+    // For tests and the screenshot tour.
+    MainWindowModel &model() { return *model_; }
+    CameraToolbarModel &toolbarModel() { return *toolbarModel_; }
+    PhotoLibraryModel &library() { return *library_; }
+    QToolBar *cameraModeToolbar() const { return cameraModeToolbar_; }
+    DCCaptureView *captureView() const { return captureView_; }
 
 private:
+    void makeModels();
     void buildWindow();
-    void restoreGeometry();
-    void saveGeometry();
+    QWidget *buildModeChooser(QWidget *parent);
+    void buildCameraToolbar();
+    void buildReviewToolbar();
+    void connectModels();
+    void applyMode(WindowMode mode);
+    void showView(MainWindowModel::View view);
+    void showToolbar(MainWindowModel::Toolbar toolbar);
+    void updateModeButtons();
+    void updateStatus();
+    void setFullScreen(bool fullScreen);
+    void showPreview(bool show);
+    void keyPressed(int key, Qt::KeyboardModifiers modifiers, bool *handled);
+    void windowClosing();
+    void restoreWindowState();
+    void saveWindowState();
 
     MainWindowServices services_;
+    // In the order they depend on one another; destroyed in reverse.
+    std::unique_ptr<PhotoLibraryModel> library_;
+    std::unique_ptr<CameraToolbarModel> toolbarModel_;
+    std::unique_ptr<MainWindowModel> model_;
+    std::unique_ptr<MainWindowReactions> reactions_;
+
     std::unique_ptr<DCMainWindow> window_;
+    std::unique_ptr<FullScreenWindow> fullWindow_;
     QStackedWidget *views_ = nullptr;
-    QWidget *cameraView_ = nullptr;
-    QWidget *albumView_ = nullptr;
+    DCCameraView *cameraView_ = nullptr;
+    DCCaptureView *captureView_ = nullptr;
+    DCPreviewImageView *previewView_ = nullptr;
+    QListView *albumView_ = nullptr;
     QWidget *evernoteView_ = nullptr;
+    QWidget *modeChooser_ = nullptr;
+    std::map<MainWindowModel::ModeButton, DCButtonView *> modeButtons_;
     QLabel *statusField_ = nullptr;
     QToolBar *cameraModeToolbar_ = nullptr;
     QToolBar *reviewModeToolbar_ = nullptr;
-    int mode_ = 4;
+    CameraControlsBinder *cameraControls_ = nullptr;
 };

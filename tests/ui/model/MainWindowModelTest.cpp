@@ -113,6 +113,10 @@ TEST(MainWindowModel, ModeButtonsMarkTheModeAndLockToTheCurrentOne) {
     rig.window->changeMode(Button::Review);
     EXPECT_EQ(rig.window->mode(), Mode::Review);
     EXPECT_EQ(rig.window->upButton(), Button::Review);
+    // A mode reached another way (the View menu, reopening the window) is marked as well.
+    rig.window->setMode(Mode::Camera);
+    EXPECT_EQ(rig.window->upButton(), Button::Camera);
+    rig.window->setMode(Mode::Review);
     rig.window->lockMode();
     for (const Button b : {Button::Camera, Button::Project, Button::Evernote})
         EXPECT_FALSE(rig.window->isModeButtonEnabled(b));

@@ -1,0 +1,50 @@
+#include "FullScreenWindow.h"
+
+#include <QKeyEvent>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "WindowPalette.h"
+
+FullScreenWindow::FullScreenWindow(QScreen *screen)
+    : QWidget(nullptr, Qt::FramelessWindowHint), screen_(screen) {
+    setWindowTitle(tr("Korva Lectern"));
+    WindowPalette::applyDark(*this);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+}
+
+void FullScreenWindow::takePicture(QWidget *picture) {
+    layout()->addWidget(picture);
+    picture->show();
+}
+
+void FullScreenWindow::present() {
+    // Both calls are needed for the window to open on that screen.
+    if (screen_) {
+        setScreen(screen_);
+        move(screen_->geometry().topLeft());
+    }
+    showFullScreen();
+    raise();
+    activateWindow();
+}
+
+void FullScreenWindow::keyPressEvent(QKeyEvent *event) {
+    if (event->key() == Qt::Key_Escape) {
+        Q_EMIT exitRequested();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void FullScreenWindow::mouseDoubleClickEvent(QMouseEvent *event) {
+    QWidget::mouseDoubleClickEvent(event);
+    Q_EMIT exitRequested();
+}
+
+bool FullScreenWindow::event(QEvent *event) {
+    if (event->type() == QEvent::WindowActivate) Q_EMIT activeChanged(true);
+    if (event->type() == QEvent::WindowDeactivate) Q_EMIT activeChanged(false);
+    return QWidget::event(event);
+}

@@ -1,0 +1,115 @@
+// A tour of the window for screenshots: the real program on the simulated camera, each mode and each
+// of the camera toolbar's menus open, every step saved as a PNG. It needs a real
+// X server (tools/screenshots runs it under Xvfb); the screen is grabbed (not the widgets) so that open
+// menus and the OpenGL picture are in the shot.
+//
+//   korva-lectern-tour OUTPUT_FOLDER
+#include <cstdio>
+#include <functional>
+
+#include <QApplication>
+#include <QDir>
+#include <QMainWindow>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolBar>
+
+#include "app/CommandLine.h"
+#include "app/DCAppController.h"
+#include "support/TestSupport.h"
+#include "ui/controls/DCPopUpButton.h"
+#include "ui/window/DCMainWindowController.h"
+
+namespace {
+
+class Tour : public QObject {
+public:
+    Tour(DCAppController &app, QString folder) : app_(app), folder_(std::move(folder)) {}
+
+    // The camera's picture first; its controls are known once the simulated camera is attached.
+    void start() {
+        after(2500, [this] {
+            save(QStringLiteral("camera"));
+            menus_ = window().cameraModeToolbar()->findChildren<DCPopUpButton *>();
+            nextMenu();
+        });
+    }
+
+    bool failed() const { return failed_; }
+
+private:
+    DCMainWindowController &window() { return *app_.mainWindowController(); }
+
+    void after(int ms, std::function<void()> step) { QTimer::singleShot(ms, this, std::move(step)); }
+
+    // Each menu runs its own loop: the shot is taken and the menu closed from inside it.
+    void nextMenu() {
+        while (!menus_.isEmpty() && !menus_.first()->isVisible())
+            menus_.removeFirst();
+        if (menus_.isEmpty()) return otherModes();
+        DCPopUpButton *button = menus_.takeFirst();
+        after(700, [this, name = QStringLiteral("menu-") + button->objectName()] {
+            save(name);
+            if (QWidget *popup = QApplication::activePopupWidget()) popup->close();
+        });
+        button->showMenu();
+        after(200, [this] { nextMenu(); });
+    }
+
+    // A photo first, so the album has something to show.
+    void otherModes() {
+        window().snapshot();
+        after(1500, [this] { window().setMode(2); });
+        after(2500, [this] {
+            save(QStringLiteral("review"));
+            window().setMode(1);
+            after(2000, [this] {
+                save(QStringLiteral("full-screen"));
+                window().exitFullScreenMode();
+                after(500, [] { QApplication::quit(); });
+            });
+        });
+    }
+
+    void save(const QString &name) {
+        const QString path =
+            QStringLiteral("%1/%2-%3.png").arg(folder_).arg(++shots_, 2, 10, QChar('0')).arg(name);
+        // The main window with its open menu, or the whole screen in full screen.
+        QRect area = window().window()->isVisible() ? window().window()->frameGeometry() : QRect();
+        if (QWidget *popup = QApplication::activePopupWidget()) area |= popup->frameGeometry();
+        QScreen *screen = QGuiApplication::primaryScreen();
+        if (area.isEmpty()) area = screen->geometry();
+        const bool saved = screen->grabWindow(0, area.x(), area.y(), area.width(), area.height()).save(path);
+        std::printf("%s %s\n", saved ? "wrote" : "could not write", qUtf8Printable(path));
+        std::fflush(stdout);
+        if (!saved) failed_ = true;
+    }
+
+    DCAppController &app_;
+    QString folder_;
+    QList<DCPopUpButton *> menus_;
+    int shots_ = 0;
+    bool failed_ = false;
+};
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: korva-lectern-tour OUTPUT_FOLDER\n");
+        return 2;
+    }
+    const QString folder = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
+    QDir().mkpath(folder);
+    // Settings, photos and logs of a fresh user, so every run shows the same window.
+    QTemporaryDir home;
+    usePrivateTestHome(home.path());
+    QApplication application(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("korva-lectern"));
+    DCAppController app(CommandLine::parse({QStringLiteral("korva-lectern"), QStringLiteral("--demo")}));
+    Tour tour(app, folder);
+    QTimer::singleShot(0, &tour, [&tour] { tour.start(); });
+    const int status = app.run();
+    return status != 0 || tour.failed() ? 1 : 0;
+}
