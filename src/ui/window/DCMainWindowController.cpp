@@ -311,11 +311,15 @@ void DCMainWindowController::showWindow() {
         fullWindow_->present();
         return;
     }
-    if (!window_->isVisible()) restoreWindowState();
+    const bool firstShow = !shownBefore_;
+    shownBefore_ = true;
+    if (firstShow) restoreWindowState();
     window_->show();
     window_->raise();
     window_->activateWindow();
     if (!model_->isLaunched()) model_->applicationDidFinishLaunching();
+    // A window closed in review mode at the end of the last run comes back in review mode.
+    if (firstShow && QSettings().value(kClosedInReviewKey).toBool()) model_->setMode(WindowMode::Review);
 }
 
 void DCMainWindowController::enterFullScreenMode() {

@@ -110,4 +110,5 @@ private:
     QToolBar *cameraModeToolbar_ = nullptr;
     QToolBar *reviewModeToolbar_ = nullptr;
     CameraControlsBinder *cameraControls_ = nullptr;
+    bool shownBefore_ = false;
 };

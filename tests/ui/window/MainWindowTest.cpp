@@ -1,0 +1,195 @@
+// The main window on the real application core with simulated cameras, on the offscreen platform:
+// its camera toolbar follows the current camera, a choice reaches everything that depends on it, and
+// the shutter button files a photo.
+#include <memory>
+
+#include <QMainWindow>
+#include <QMenu>
+#include <QToolBar>
+
+#include "app/AppCore.h"
+#include "capture/DCCamSettingController.h"
+#include "capture/DCCaptureViewController.h"
+#include "core/DCNotificationCenter.h"
+#include "core/DCVocabulary.h"
+#include "support/QtTestMain.h"
+#include "ui/controls/DCPopUpButton.h"
+#include "ui/model/CameraToolbarModel.h"
+#include "ui/model/CameraToolbarValues.h"
+#include "ui/model/PhotoLibraryModel.h"
+#include "ui/window/DCMainWindowController.h"
+
+namespace {
+
+constexpr int kArrivalMs = 15000; // discovery's settle, several cameras, a loaded machine
+
+// An Orb, a Wren-HD and a network camera whose server is not there (it still is a camera).
+AppCore::Options coreOptions() {
+    AppCore::Options options;
+    options.demoModels = {QStringLiteral("Orb"), QStringLiteral("Wren-HD")};
+    options.streamUrls = {QStringLiteral("http://127.0.0.1:9/stream")};
+    options.actions = true;
+    options.followCameraChanges = false; // the window's reactions do it
+    options.streaming = AppCore::Streaming::Off;
+    return options;
+}
+
+DCCameraPtr cameraNamed(DCCamerasController &cameras, const QString &shortModel) {
+    for (const DCCameraPtr &camera : cameras.availableCameras())
+        if (camera->shortModel() == shortModel) return camera;
+    return nullptr;
+}
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<AppCore> core_;
+    std::unique_ptr<DCMainWindowController> window_;
+
+    QStringList shownControls() const {
+        QStringList names;
+        for (auto *button : window_->cameraModeToolbar()->findChildren<DCPopUpButton *>())
+            if (button->isVisible()) names << button->objectName();
+        return names;
+    }
+    DCPopUpButton *button(const char *name) const {
+        return window_->cameraModeToolbar()->findChild<DCPopUpButton *>(QLatin1String(name));
+    }
+    // What the user does by picking item `index` in the open menu (the title item is not in the menu).
+    static void pick(DCPopUpButton *button, int index) {
+        QVERIFY(index >= 1 && index <= button->menu()->actions().size());
+        button->menu()->actions().at(index - 1)->trigger();
+    }
+    void makeCurrent(const QString &shortModel) {
+        DCCameraPtr camera;
+        QTRY_VERIFY_WITH_TIMEOUT((camera = cameraNamed(core_->cameras(), shortModel)) != nullptr, kArrivalMs);
+        core_->cameras().setCurrentCamera(camera);
+    }
+
+private Q_SLOTS:
+    void init() {
+        core_ = std::make_unique<AppCore>(coreOptions());
+        QString error;
+        QVERIFY2(core_->start(&error), qPrintable(error));
+        window_ = std::make_unique<DCMainWindowController>(MainWindowServices{
+            core_->cameras(), core_->settings(), *core_->capture(), core_->actions(), [] { return false; }});
+        window_->setMode(0);
+        window_->showWindow();
+        QVERIFY2(core_->startToMonitor(&error), qPrintable(error));
+        QTRY_COMPARE_WITH_TIMEOUT(core_->cameras().availableCameras().size(), 3, kArrivalMs);
+    }
+
+    void cleanup() {
+        window_.reset();
+        core_.reset();
+    }
+
+    void toolbarIsRebuiltForEachCameraKind_data() {
+        QTest::addColumn<QString>("camera");
+        QTest::addColumn<QStringList>("controls");
+        const QString net = QStringLiteral("127.0.0.1:9");
+        QTest::newRow("Wren-HD: every control")
+            << "Wren-HD"
+            << QStringList{"zoom", "mirror", "timer", "resolution", "exposure", "autoExposure", "focus"};
+        QTest::newRow("Orb: no exposure lock")
+            << "Orb" << QStringList{"zoom", "mirror", "timer", "resolution", "exposure", "focus"};
+        QTest::newRow("network camera: the picture's own controls")
+            << net << QStringList{"zoom", "mirror", "timer"};
+    }
+    void toolbarIsRebuiltForEachCameraKind() {
+        QFETCH(QString, camera);
+        QFETCH(QStringList, controls);
+        // Through every kind, so each toolbar is rebuilt from another one.
+        for (const QString &other :
+             {QStringLiteral("Wren-HD"), QStringLiteral("127.0.0.1:9"), QStringLiteral("Orb")})
+            if (other != camera) makeCurrent(other);
+        makeCurrent(camera);
+        QTRY_COMPARE(shownControls(), controls);
+        QTRY_VERIFY(window_->window()->windowTitle().endsWith(camera));
+    }
+
+    // A pick in the toolbar reaches the picture, the stored settings and the full-screen overlay's twin.
+    void aChoiceReachesCaptureSettingsAndTheOtherSet() {
+        makeCurrent(QStringLiteral("Wren-HD"));
+        QTRY_VERIFY(button("zoom")->isVisible());
+        pick(button("zoom"), 3);
+        const float zoom = CameraToolbarValues::zoomFactorOfItem(3);
+        QVERIFY(zoom > 1.0f);
+        QCOMPARE(core_->capture()->zoom(), zoom);
+        QCOMPARE(core_->settings().zoom(), zoom);
+        const auto &sets = window_->toolbarModel().controls();
+        using Sets = ToolbarControlSets;
+        QCOMPARE(sets.state(Sets::Set::Overlay, Sets::Control::Zoom).selectedIndex, 3);
+        QCOMPARE(button("zoom")->title(), sets.state(Sets::Set::Overlay, Sets::Control::Zoom).title);
+
+        const bool flipped = core_->capture()->hFlipped();
+        pick(button("mirror"), 1);
+        QCOMPARE(core_->capture()->hFlipped(), !flipped);
+        QCOMPARE(core_->settings().hFlipped(), !flipped);
+        QCOMPARE(sets.state(Sets::Set::Overlay, Sets::Control::Mirror).title, button("mirror")->title());
+    }
+
+    void theShutterButtonFilesAnAnnouncedPhoto() {
+        makeCurrent(QStringLiteral("Wren-HD"));
+        QVERIFY(core_->waitForFirstFrame(std::chrono::milliseconds(kArrivalMs)));
+        QString announced;
+        DCObserverSet observers;
+        observers.add(DCNote::DCFileDidCreateNotification, [&](const DCNotification &n) {
+            announced = n.object.toMap().value(DCKey::FileURL).toUrl().toLocalFile();
+        });
+        const int before = window_->library().rowCount();
+        auto *shutter = window_->cameraModeToolbar()->findChild<QWidget *>(QStringLiteral("snapshot"));
+        QVERIFY(shutter);
+        QTest::mouseClick(shutter, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!announced.isEmpty(), 10000);
+        QVERIFY(QFile::exists(announced));
+        QTRY_COMPARE(window_->library().rowCount(), before + 1);
+    }
+
+    // The camera goes while one of its menus is open: the menu closes on a toolbar for the camera left.
+    void aCameraLeavingWhileItsMenuIsOpen() {
+        makeCurrent(QStringLiteral("Wren-HD"));
+        QTRY_VERIFY(button("focus")->isVisible());
+        QTimer::singleShot(200, this, [this] {
+            core_->cameras().removeCameraOperation(cameraNamed(core_->cameras(), QStringLiteral("Wren-HD")));
+            core_->cameras().setCurrentCamera(cameraNamed(core_->cameras(), QStringLiteral("127.0.0.1:9")));
+        });
+        QTimer::singleShot(600, this, [] {
+            if (QWidget *popup = QApplication::activePopupWidget()) popup->close();
+        });
+        button("resolution")->showMenu();
+        QTRY_COMPARE(shownControls(), (QStringList{"zoom", "mirror", "timer"}));
+    }
+
+    // The next run's window (another controller on the same settings) opens where and as this one was
+    // left, and in review mode when it was closed in review mode.
+    void theWindowOutlivesTheRun() {
+        const auto nextRun = [this] {
+            window_ = std::make_unique<DCMainWindowController>(
+                MainWindowServices{core_->cameras(), core_->settings(), *core_->capture(), core_->actions(),
+                                   [] { return false; }});
+            window_->setMode(0);
+            window_->showWindow();
+        };
+        window_->window()->setGeometry(120, 90, 900, 720);
+        const QRect left = window_->window()->geometry();
+        nextRun();
+        QCOMPARE(window_->window()->geometry(), left);
+        QCOMPARE(window_->mode(), 0);
+
+        window_->setMode(2);
+        window_->window()->close();
+        nextRun();
+        QCOMPARE(window_->mode(), 2);
+        // Closed in camera mode, the next run opens in camera mode again.
+        window_->setMode(0);
+        window_->window()->close();
+        nextRun();
+        QCOMPARE(window_->mode(), 0);
+    }
+};
+
+KL_QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"

@@ -1,0 +1,157 @@
+// The program's own window in a real X server: started as a user starts it (with the simulated
+// camera), it shows a moving picture, its shutter button files a photo and Quit ends it at once.
+// The test looks at the screen and works the mouse and keyboard from outside (xdotool), as a user
+// would; nothing inside the program is reached.
+#include <chrono>
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QImage>
+#include <QScreen>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "support/ChildProcess.h"
+#include "support/TestSupport.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// Colours in every fourth pixel: a blank or single-colour window has a handful.
+int coloursIn(const QImage &image) {
+    QSet<QRgb> colours;
+    for (int y = 0; y < image.height(); y += 4)
+        for (int x = 0; x < image.width(); x += 4)
+            colours.insert(image.pixel(x, y));
+    return int(colours.size());
+}
+
+double meanDifference(const QImage &a, const QImage &b) {
+    if (a.size() != b.size()) return 255;
+    double sum = 0;
+    int n = 0;
+    for (int y = 0; y < a.height(); y += 4)
+        for (int x = 0; x < a.width(); x += 4, ++n)
+            sum += std::abs(qGray(a.pixel(x, y)) - qGray(b.pixel(x, y)));
+    return n ? sum / n : 0;
+}
+
+// The shutter button's icon is the only solid light disc in the toolbar band above the picture (the
+// texts there are as light, but thin): the centre of the light 9 x 9 squares found there.
+QPoint shutterButtonIn(const QImage &window) {
+    const auto light = [&](int x, int y) { return qGray(window.pixel(x, y)) >= 220; };
+    const auto solid = [&](int x, int y) {
+        for (int dy = -4; dy <= 4; ++dy)
+            for (int dx = -4; dx <= 4; ++dx)
+                if (!light(x + dx, y + dy)) return false;
+        return true;
+    };
+    qint64 sx = 0, sy = 0, n = 0;
+    for (int y = 4; y < std::min(window.height(), 100) - 4; ++y)
+        for (int x = 4; x < window.width() - 4; ++x)
+            if (solid(x, y)) sx += x, sy += y, ++n;
+    return n == 0 ? QPoint(-1, -1) : QPoint(int(sx / n), int(sy / n));
+}
+
+ChildResult xdotool(const QStringList &arguments) {
+    return runChild(QStringLiteral("xdotool"), arguments, ChildProcess::systemEnvironment(), 10s);
+}
+
+} // namespace
+
+class WindowProgramTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir home_;
+    ChildProcess program_;
+    QString windowId_;
+
+    QImage shot() {
+        return QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(
+            QImage::Format_RGB32);
+    }
+    // The window's area of the screen (there is no window manager: no frame, placed where it asks).
+    QRect windowArea() {
+        const ChildResult geometry =
+            xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), windowId_});
+        QMap<QString, int> v;
+        for (const QByteArray &line : geometry.out.split('\n')) {
+            const QList<QByteArray> kv = line.split('=');
+            if (kv.size() == 2) v[QString::fromLatin1(kv[0])] = kv[1].toInt();
+        }
+        return QRect(v.value(QStringLiteral("X")), v.value(QStringLiteral("Y")),
+                     v.value(QStringLiteral("WIDTH")), v.value(QStringLiteral("HEIGHT")));
+    }
+    QStringList photos() const {
+        return QDir(home_.path() + QStringLiteral("/Pictures/Korva Lectern"))
+            .entryList({QStringLiteral("*.jpg")});
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        QVERIFY(home_.isValid());
+        if (runChild(QStringLiteral("xdotool"), {QStringLiteral("version")}).exitCode != 0)
+            QSKIP("xdotool is missing");
+        QStringList env = ChildProcess::systemEnvironment();
+        for (const auto &[name, sub] : {std::pair{"HOME", ""},
+                                        {"XDG_CONFIG_HOME", "/config"},
+                                        {"XDG_DATA_HOME", "/data"},
+                                        {"XDG_RUNTIME_DIR", "/runtime"}}) {
+            QDir().mkpath(home_.path() + QLatin1String(sub));
+            ChildProcess::setVariable(env, QLatin1String(name), home_.path() + QLatin1String(sub));
+        }
+        QFile::setPermissions(home_.path() + QStringLiteral("/runtime"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(program_.start(QStringLiteral(KL_PROGRAM), {QStringLiteral("--demo")}, env));
+        // The window is there once xdotool finds it by its name.
+        const auto found = [this] {
+            const ChildResult r = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                           QStringLiteral("--name"), QStringLiteral("^Korva Lectern")});
+            windowId_ = QString::fromLatin1(r.out.split('\n').value(0)).trimmed();
+            return !windowId_.isEmpty();
+        };
+        QVERIFY(program_.readUntil(found, 30s * kSlowdown));
+    }
+
+    void theWindowShowsAMovingPicture() {
+        // The simulated camera's first picture comes after discovery's settle.
+        QImage first, second;
+        QTRY_VERIFY_WITH_TIMEOUT(coloursIn(first = shot().copy(windowArea())) > 50, 20000);
+        QTest::qWait(1000);
+        second = shot().copy(windowArea());
+        QVERIFY2(coloursIn(second) > 50, "the second shot is blank");
+        QVERIFY2(meanDifference(first, second) > 0.05, "the picture did not move in a second");
+    }
+
+    void theShutterButtonFilesAPhoto() {
+        const QRect area = windowArea();
+        const QPoint button = shutterButtonIn(shot().copy(area));
+        QVERIFY2(button.x() >= 0, "no shutter button in the toolbar");
+        const QStringList before = photos();
+        QCOMPARE(
+            xdotool({QStringLiteral("mousemove"), QString::number(area.x() + button.x()),
+                     QString::number(area.y() + button.y()), QStringLiteral("click"), QStringLiteral("1")})
+                .exitCode,
+            0);
+        QTRY_COMPARE_WITH_TIMEOUT(photos().size(), before.size() + 1, 10000);
+    }
+
+    void quitEndsTheProgramAtOnce() {
+        // Typed as a user types it: to the window that has the keyboard.
+        QCOMPARE(xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), windowId_,
+                          QStringLiteral("key"), QStringLiteral("ctrl+q")})
+                     .exitCode,
+                 0);
+        QVERIFY2(program_.waitForExit(2s * kSlowdown), "still running 2 s after Quit");
+        QCOMPARE(program_.exitCode(), 0);
+    }
+};
+
+int main(int argc, char **argv) {
+    QGuiApplication app(argc, argv);
+    WindowProgramTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "WindowProgramTest.moc"
