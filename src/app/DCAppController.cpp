@@ -85,6 +85,7 @@ void DCAppController::initializeMode() {
     mainWindowController_->initAttachController();
     mainWindowController_->setMode(0);
     mainWindowController_->showWindow();
+    DCLog("The main window is shown");
 }
 
 void DCAppController::showMainWindow(const QByteArray &activationToken) {
