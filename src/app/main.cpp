@@ -42,6 +42,8 @@ int main(int argc, char **argv) {
         app = std::make_unique<QApplication>(argc, argv);
     else
         app = std::make_unique<QCoreApplication>(argc, argv);
+    // The window's own state (QSettings) then lives beside the user defaults, in the program's folder.
+    QCoreApplication::setOrganizationName(QStringLiteral("korva-lectern"));
     QCoreApplication::setApplicationName(QStringLiteral("korva-lectern"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KL_VERSION));
     return Modes::run(cl);

@@ -46,7 +46,13 @@ DCCaptureViewController::DCCaptureViewController(Dependencies dependencies) : de
 }
 
 DCCaptureViewController::~DCCaptureViewController() {
-    alive_->store(false);
+    {
+        // Under the hand-off's lock, so a poster waiting in deviceWillChange() sees it and leaves: it
+        // waits for this (main) thread, which waits for it to leave the observer.
+        std::lock_guard lock(handoffMutex_);
+        alive_->store(false);
+    }
+    handoffDone_.notify_all();
     observers_.clear();
     stop();
     delete watchdogTimer_;
@@ -87,21 +93,18 @@ void DCCaptureViewController::deviceWillChange() {
         return;
     }
     // A wait of our own rather than a blocking queued call: Qt's semaphore is invisible to the thread
-    // sanitizer, ours is not, and the behaviour is the same.
-    struct Handoff {
-        std::mutex mutex;
-        std::condition_variable done;
-        bool finished = false;
-    };
-    auto handoff = std::make_shared<Handoff>();
-    MainThread::run([this, handoff] {
+    // sanitizer, ours is not, and the behaviour is the same. A controller going away while the
+    // poster waits releases it (see the destructor); the queued stop then finds it gone.
+    auto stopped = std::make_shared<bool>(false); // guarded by handoffMutex_
+    MainThread::run([this, stopped, alive = alive_] {
+        if (!alive->load()) return;
         stop();
-        std::lock_guard lock(handoff->mutex);
-        handoff->finished = true;
-        handoff->done.notify_all();
+        std::lock_guard lock(handoffMutex_);
+        *stopped = true;
+        handoffDone_.notify_all();
     });
-    std::unique_lock lock(handoff->mutex);
-    handoff->done.wait(lock, [&] { return handoff->finished; });
+    std::unique_lock lock(handoffMutex_);
+    handoffDone_.wait(lock, [&] { return *stopped || !alive_->load(); });
 }
 
 void DCCaptureViewController::setNetworkCameraBranch(std::shared_ptr<NetworkCameraBranch> branch) {

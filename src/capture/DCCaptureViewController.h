@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -155,6 +156,9 @@ private:
 
     // Delayed work checks this before touching the controller.
     std::shared_ptr<std::atomic<bool>> alive_ = std::make_shared<std::atomic<bool>>(true);
+    // A camera change posted on another thread waits here for the main thread's stop.
+    std::mutex handoffMutex_;
+    std::condition_variable handoffDone_;
     DCObserverSet observers_;
 };
 

@@ -5,6 +5,8 @@
 #include <thread>
 #include <vector>
 
+#include <QCoreApplication>
+
 #include <gtest/gtest.h>
 
 #include "CaptureTestSources.h"
@@ -256,4 +258,17 @@ TEST(CaptureSession, CameraChangeStopsOnTheMainThreadWhileThePosterWaits) {
         [] { DCNotificationCenter::defaultCenter().postNotificationName(DCNote::DCCameraDidChange); });
     other.join();
     EXPECT_TRUE(rig.controller->isSessionRunning());
+
+    // The program stops while a camera change waits for the main thread: the waiter is released, and
+    // the stop it had asked for finds the controller gone. (Before, both waited for each other.)
+    done = false;
+    std::thread late([&] {
+        DCNotificationCenter::defaultCenter().postNotificationName(DCNote::DCCameraWillChange);
+        done = true;
+    });
+    std::this_thread::sleep_for(50ms); // into the wait, most of the time
+    rig.controller.reset();
+    late.join();
+    EXPECT_TRUE(done);
+    QCoreApplication::processEvents();
 }

@@ -1,8 +1,10 @@
 // The main window on the real application core with simulated cameras, on the offscreen platform:
 // its camera toolbar follows the current camera, a choice reaches everything that depends on it, and
 // the shutter button files a photo.
+#include <atomic>
 #include <memory>
 
+#include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QToolBar>
@@ -12,6 +14,7 @@
 #include "capture/DCCaptureViewController.h"
 #include "core/DCNotificationCenter.h"
 #include "core/DCVocabulary.h"
+#include "devices/DCUVCCamera.h"
 #include "support/QtTestMain.h"
 #include "ui/controls/DCPopUpButton.h"
 #include "ui/model/CameraToolbarModel.h"
@@ -77,8 +80,17 @@ private Q_SLOTS:
             core_->cameras(), core_->settings(), *core_->capture(), core_->actions(), [] { return false; }});
         window_->setMode(0);
         window_->showWindow();
+        // Each USB camera makes itself current on arrival: once both have, a camera the test picks stays.
+        std::atomic<int> arrivals{0};
+        DCObserverSet observers;
+        observers.add(DCNote::DCCameraDidChange, [&](const DCNotification &note) {
+            if (std::dynamic_pointer_cast<DCUVCCamera>(
+                    note.userInfo.value(DCKey::NewCamera).value<DCCameraPtr>()))
+                ++arrivals;
+        });
         QVERIFY2(core_->startToMonitor(&error), qPrintable(error));
         QTRY_COMPARE_WITH_TIMEOUT(core_->cameras().availableCameras().size(), 3, kArrivalMs);
+        QTRY_COMPARE_WITH_TIMEOUT(arrivals.load(), 2, kArrivalMs);
     }
 
     void cleanup() {
@@ -188,6 +200,24 @@ private Q_SLOTS:
         window_->window()->close();
         nextRun();
         QCOMPARE(window_->mode(), 0);
+    }
+
+    // When the simulated camera stands in for a missing one, the status strip says so.
+    void theStatusStripNamesAStandIn() {
+        makeCurrent(QStringLiteral("Wren-HD"));
+        const auto status = [this] {
+            QStringList texts;
+            for (auto *label : window_->window()->findChildren<QLabel *>())
+                texts << label->text();
+            return texts.join(QLatin1Char('|'));
+        };
+        QTRY_VERIFY(status().contains(QStringLiteral("Korva Wren-HD")));
+        QVERIFY(!status().contains(QStringLiteral("simulated")));
+        window_ = std::make_unique<DCMainWindowController>(MainWindowServices{
+            core_->cameras(), core_->settings(), *core_->capture(), core_->actions(), [] { return true; }});
+        window_->showWindow();
+        QTRY_VERIFY(
+            status().contains(QStringLiteral("No camera is attached: showing the simulated Wren-HD")));
     }
 };
 

@@ -106,6 +106,7 @@ int main(int argc, char **argv) {
     QTemporaryDir home;
     usePrivateTestHome(home.path());
     QApplication application(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("korva-lectern"));
     QCoreApplication::setApplicationName(QStringLiteral("korva-lectern"));
     DCAppController app(CommandLine::parse({QStringLiteral("korva-lectern"), QStringLiteral("--demo")}));
     Tour tour(app, folder);
