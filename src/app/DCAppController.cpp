@@ -15,6 +15,7 @@
 #include "capture/DCCamSettingController.h"
 #include "core/DCLog.h"
 #include "ui/window/DCMainWindowController.h"
+#include "ui/window/PresentationScreens.h"
 
 namespace {
 
@@ -165,6 +166,7 @@ void DCAppController::installMenus() {
     view->addAction(tr("Enter Full Screen"), this, &DCAppController::enterFullScreenMode)
         ->setShortcut(QKeySequence(Qt::Key_F11));
     view->addAction(tr("Exit Full Screen"), this, &DCAppController::exitFullScreenMode);
+    view->addMenu(mainWindowController_->presentationScreens().makeMenu(view));
 
     QMenu *help = bar->addMenu(tr("&Help"));
     help->addAction(tr("Korva Lectern Help"), this, &DCAppController::onlineHelp)

@@ -14,6 +14,7 @@
 #include "CameraControlsBinder.h"
 #include "DCMainWindow.h"
 #include "FullScreenWindow.h"
+#include "PresentationScreens.h"
 #include "WindowPalette.h"
 #include "core/DCLog.h"
 #include "devices/DCCamerasController.h"
@@ -83,6 +84,10 @@ QMainWindow *DCMainWindowController::window() const {
     return window_.get();
 }
 
+QWidget *DCMainWindowController::fullScreenWindow() const {
+    return fullWindow_.get();
+}
+
 int DCMainWindowController::mode() const {
     return static_cast<int>(model_->mode());
 }
@@ -132,6 +137,12 @@ void DCMainWindowController::buildWindow() {
 
     buildCameraToolbar();
     buildReviewToolbar();
+    screens_ = new PresentationScreens([this] { return window_->screen(); }, this);
+    connect(screens_, &PresentationScreens::moveRequested, this, [this](QScreen *screen) {
+        if (!fullWindow_) return;
+        fullWindow_->presentOn(screen);
+        screens_->setShowing(screen);
+    });
     connect(window_.get(), &DCMainWindow::doubleClicked, model_.get(),
             &MainWindowModel::mainWindowDoubleClicked);
     connect(window_.get(), &DCMainWindow::keyPressed, this, &DCMainWindowController::keyPressed);
@@ -291,7 +302,8 @@ void DCMainWindowController::showPreview(bool show) {
 void DCMainWindowController::setFullScreen(bool fullScreen) {
     if (fullScreen == static_cast<bool>(fullWindow_)) return;
     if (fullScreen) {
-        fullWindow_ = std::make_unique<FullScreenWindow>(window_->screen());
+        fullWindow_ = std::make_unique<FullScreenWindow>(screens_->target());
+        screens_->setShowing(fullWindow_->presentationScreen());
         connect(fullWindow_.get(), &FullScreenWindow::exitRequested, model_.get(),
                 &MainWindowModel::fullScreenWindowWantsExit);
         connect(fullWindow_.get(), &FullScreenWindow::activeChanged, model_.get(),
@@ -304,6 +316,7 @@ void DCMainWindowController::setFullScreen(bool fullScreen) {
     // The camera view comes back into the main window, which shows again.
     views_->insertWidget(0, cameraView_);
     views_->setCurrentWidget(cameraView_);
+    screens_->setShowing(nullptr);
     fullWindow_.reset();
     window_->show();
     window_->activateWindow();

@@ -22,6 +22,7 @@ class DCPreviewImageView;
 class FullScreenWindow;
 class MainWindowReactions;
 class PhotoLibraryModel;
+class PresentationScreens;
 class QLabel;
 class QListView;
 class QMainWindow;
@@ -68,6 +69,9 @@ public:
     CameraToolbarModel &toolbarModel() { return *toolbarModel_; }
     PhotoLibraryModel &library() { return *library_; }
     QToolBar *cameraModeToolbar() const { return cameraModeToolbar_; }
+    // The screen full screen goes to, and its "Present on" menu.
+    PresentationScreens &presentationScreens() const { return *screens_; }
+    QWidget *fullScreenWindow() const;
     DCCaptureView *captureView() const { return captureView_; }
 
 private:
@@ -110,5 +114,6 @@ private:
     QToolBar *cameraModeToolbar_ = nullptr;
     QToolBar *reviewModeToolbar_ = nullptr;
     CameraControlsBinder *cameraControls_ = nullptr;
+    PresentationScreens *screens_ = nullptr;
     bool shownBefore_ = false;
 };

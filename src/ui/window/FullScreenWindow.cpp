@@ -30,6 +30,13 @@ void FullScreenWindow::present() {
     activateWindow();
 }
 
+void FullScreenWindow::presentOn(QScreen *screen) {
+    screen_ = screen;
+    // Out of full screen first: a window manager keeps a full-screen window where it is.
+    showNormal();
+    present();
+}
+
 void FullScreenWindow::keyPressEvent(QKeyEvent *event) {
     if (event->key() == Qt::Key_Escape) {
         Q_EMIT exitRequested();

@@ -16,6 +16,9 @@ public:
     void takePicture(QWidget *picture);
     // Full screen on the chosen screen, in front, with the keyboard.
     void present();
+    // Full screen moves to `screen` (another choice, or its screen went away).
+    void presentOn(QScreen *screen);
+    QScreen *presentationScreen() const { return screen_; }
 
 Q_SIGNALS:
     void exitRequested();
