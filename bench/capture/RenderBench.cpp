@@ -19,6 +19,7 @@
 #include "capture/ImageManipulator.h"
 #include "capture/PixelBufferPool.h"
 #include "support/BenchSupport.h"
+#include "support/CameraLikeJpeg.h"
 
 namespace {
 
@@ -26,34 +27,13 @@ QSize sizeFor(int64_t arg) {
     return arg == 0 ? QSize(1600, 1200) : QSize(2592, 1944);
 }
 
-// A page as a camera sees it: the demo page with sensor noise, quality 90, 4:2:2.
+// Made once per size.
 const QByteArray &cameraFrame(int64_t arg) {
     static QByteArray frames[2];
     QByteArray &jpeg = frames[arg];
     if (!jpeg.isEmpty()) return jpeg;
     const QSize size = sizeFor(arg);
-    DemoPageRenderer page(QStringLiteral("Wren-HD"), size);
-    FrameRenderer renderer;
-    QImage image =
-        I420ImageConversion::toQImage(*renderer.render(*Frame::fromJpeg(page.renderJpeg(7), size)));
-    uint32_t seed = 42;
-    for (int y = 0; y < image.height(); ++y) {
-        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            seed = seed * 1664525u + 1013904223u;
-            const int n = int(seed >> 28) - 8;
-            line[x] = qRgb(qBound(0, qRed(line[x]) + n, 255), qBound(0, qGreen(line[x]) + n, 255),
-                           qBound(0, qBlue(line[x]) + n, 255));
-        }
-    }
-    tjhandle handle = tjInitCompress();
-    unsigned char *out = nullptr;
-    unsigned long outSize = 0;
-    tjCompress2(handle, image.constBits(), image.width(), int(image.bytesPerLine()), image.height(),
-                TJPF_BGRX, &out, &outSize, TJSAMP_422, 90, 0);
-    jpeg = QByteArray(reinterpret_cast<const char *>(out), qsizetype(outSize));
-    tjFree(out);
-    tjDestroy(handle);
+    jpeg = cameraLikeJpeg(size, 7);
     return jpeg;
 }
 
