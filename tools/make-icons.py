@@ -323,6 +323,7 @@ def icons():
         out[f"Esc-{state}"] = esc_button(up)
     out["Target-Green"] = target(GREEN)
     out["Target-Red"] = target(RED)
+    out["Target-White"] = target("#ffffff")
     out["Background-Single"] = focus_ring(continuous=False, locked=False)
     out["Background-Single-lock"] = focus_ring(continuous=False, locked=True)
     out["Background-Continuos"] = focus_ring(continuous=True, locked=False)

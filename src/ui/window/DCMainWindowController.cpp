@@ -13,6 +13,7 @@
 
 #include "CameraControlsBinder.h"
 #include "DCMainWindow.h"
+#include "DCSnapshotWindowController.h"
 #include "FullScreenWindow.h"
 #include "PresentationScreens.h"
 #include "WindowPalette.h"
@@ -354,6 +355,19 @@ void DCMainWindowController::copy() {
 
 void DCMainWindowController::snapshot() {
     model_->perform(MainWindowModel::KeyCommand::Enter);
+}
+
+void DCMainWindowController::openSnapshotWindow() {
+    if (!snapshotSheet_) {
+        const auto pictureReturned = [this] {
+            views_->insertWidget(0, cameraView_);
+            showView(model_->currentView());
+        };
+        snapshotSheet_ = new DCSnapshotWindowController({window_.get(), cameraView_, pictureReturned, *model_,
+                                                         *toolbarModel_, *reactions_, services_.capture},
+                                                        this);
+    }
+    snapshotSheet_->open();
 }
 
 void DCMainWindowController::keyPressed(int key, Qt::KeyboardModifiers modifiers, bool *handled) {

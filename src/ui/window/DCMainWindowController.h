@@ -19,6 +19,7 @@ class DCCaptureView;
 class DCCaptureViewController;
 class DCMainWindow;
 class DCPreviewImageView;
+class DCSnapshotWindowController;
 class FullScreenWindow;
 class MainWindowReactions;
 class PhotoLibraryModel;
@@ -63,6 +64,9 @@ public:
     void copy();
     // The photo from the camera toolbar's snapshot button.
     void snapshot();
+    // The sheet with the live picture whose photo goes to the upload queue.
+    void openSnapshotWindow();
+    DCSnapshotWindowController *snapshotWindowController() const { return snapshotSheet_; }
 
     // For tests and the screenshot tour.
     MainWindowModel &model() { return *model_; }
@@ -115,5 +119,6 @@ private:
     QToolBar *reviewModeToolbar_ = nullptr;
     CameraControlsBinder *cameraControls_ = nullptr;
     PresentationScreens *screens_ = nullptr;
+    DCSnapshotWindowController *snapshotSheet_ = nullptr;
     bool shownBefore_ = false;
 };

@@ -51,7 +51,7 @@ void IconsTest::theSetHoldsEveryNameTheWindowsBuild() {
     QStringList wanted{"ManualExposureBackground",
                        "Cursor",
                        "CursorOver",
-                       "Target-Green",
+                       "Target-Green", "Target-White",
                        "Target-Red",
                        "Background-Single",
                        "Background-Single-lock",

@@ -20,7 +20,10 @@
 #include "ui/model/CameraToolbarModel.h"
 #include "ui/model/CameraToolbarValues.h"
 #include "ui/model/PhotoLibraryModel.h"
+#include "ui/view/DCCaptureView.h"
 #include "ui/window/DCMainWindowController.h"
+#include "ui/window/DCSnapshotWindow.h"
+#include "ui/window/DCSnapshotWindowController.h"
 
 namespace {
 
@@ -218,6 +221,34 @@ private Q_SLOTS:
         window_->showWindow();
         QTRY_VERIFY(
             status().contains(QStringLiteral("No camera is attached: showing the simulated Wren-HD")));
+    }
+
+    // The sheet's photo closes it; the picture, the mode buttons and an unzoomed toolbar come back.
+    // A camera change closes it too.
+    void theSnapshotSheetTakesOnePhotoAndGivesThePictureBack() {
+        makeCurrent(QStringLiteral("Wren-HD"));
+        QVERIFY(core_->waitForFirstFrame(std::chrono::milliseconds(kArrivalMs)));
+        pick(button("zoom"), 3);
+        window_->openSnapshotWindow();
+        QWidget *sheet = window_->snapshotWindowController()->window();
+        QTRY_VERIFY(sheet->isVisible());
+        QCOMPARE(window_->captureView()->window(), sheet);
+        QCOMPARE(core_->capture()->zoom(), 1.0f);
+        QVERIFY(!window_->model().isModeButtonEnabled(MainWindowModel::ModeButton::Review));
+
+        const int before = window_->library().rowCount();
+        QTest::keyClick(sheet, Qt::Key_Return);
+        QTRY_VERIFY_WITH_TIMEOUT(!sheet->isVisible(), 10000);
+        QTRY_COMPARE(window_->library().rowCount(), before + 1);
+        QCOMPARE(window_->captureView()->window(), window_->window());
+        QVERIFY(window_->model().isModeButtonEnabled(MainWindowModel::ModeButton::Review));
+        QCOMPARE(button("zoom")->indexOfSelectedItem(), CameraToolbarValues::itemOfZoomFactor(1.0f));
+
+        window_->openSnapshotWindow();
+        QTRY_VERIFY(sheet->isVisible());
+        core_->cameras().setCurrentCamera(cameraNamed(core_->cameras(), QStringLiteral("Orb")));
+        QTRY_VERIFY(!sheet->isVisible());
+        QCOMPARE(window_->captureView()->window(), window_->window());
     }
 };
 
