@@ -1,5 +1,9 @@
 #include "photos/ThumbnailCache.h"
 
+#include <optional>
+#include <utility>
+#include <zlib.h>
+
 #include <QBuffer>
 #include <QCryptographicHash>
 #include <QDir>
@@ -65,6 +69,52 @@ bool store(const QImage &image, const QString &cacheFile) {
     return true;
 }
 
+// A zlib stream of at most `limit` bytes once inflated; empty when it is damaged or longer.
+QByteArray inflated(const QByteArray &stream, qsizetype limit) {
+    QByteArray out(limit, Qt::Uninitialized);
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK) return {};
+    z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(stream.constData()));
+    z.avail_in = uInt(stream.size());
+    z.next_out = reinterpret_cast<Bytef *>(out.data());
+    z.avail_out = uInt(out.size());
+    const int result = inflate(&z, Z_FINISH);
+    const qsizetype length = qsizetype(z.total_out);
+    inflateEnd(&z);
+    if (result != Z_STREAM_END) return {};
+    out.truncate(length);
+    return out;
+}
+
+// One text chunk's keyword and value: tEXt is plain Latin-1; zTXt is compressed Latin-1 (what Qt's
+// writer makes of a value of 40 characters or more, so of any real file URI); iTXt is UTF-8,
+// compressed or not, after a language tag and a translated keyword.
+std::optional<std::pair<QString, QString>> textChunk(const QByteArray &type, const QByteArray &body) {
+    constexpr qsizetype kMaxText = 64 * 1024;
+    const qsizetype zero = body.indexOf('\0');
+    if (zero <= 0) return std::nullopt;
+    const QString key = QString::fromLatin1(body.left(zero));
+    if (type == "tEXt") return std::pair{key, QString::fromLatin1(body.mid(zero + 1))};
+    if (type == "zTXt") {
+        if (body.size() < zero + 2 || body[zero + 1] != 0) return std::nullopt;
+        const QByteArray text = inflated(body.mid(zero + 2), kMaxText);
+        if (text.isNull()) return std::nullopt;
+        return std::pair{key, QString::fromLatin1(text)};
+    }
+    if (type == "iTXt") {
+        if (body.size() < zero + 3) return std::nullopt;
+        const bool compressed = body[zero + 1] != 0;
+        const qsizetype language = body.indexOf('\0', zero + 3);
+        const qsizetype translated = language < 0 ? -1 : body.indexOf('\0', language + 1);
+        if (translated < 0) return std::nullopt;
+        const QByteArray text =
+            compressed ? inflated(body.mid(translated + 1), kMaxText) : body.mid(translated + 1);
+        if (compressed && text.isNull()) return std::nullopt;
+        return std::pair{key, QString::fromUtf8(text)};
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 // Qt's reader splits text keys at the first colon, so "Thumb::URI" has to be read here.
@@ -77,12 +127,8 @@ QMap<QString, QString> ThumbnailCache::pngTexts(const QByteArray &png) {
         if (length > quint32(png.size() - pos - 12)) break;
         const QByteArray type = png.mid(pos + 4, 4);
         if (type == "IDAT" || type == "IEND") break;
-        if (type == "tEXt") {
-            const QByteArray body = png.mid(pos + 8, length);
-            const qsizetype zero = body.indexOf('\0');
-            if (zero > 0)
-                texts.insert(QString::fromLatin1(body.left(zero)), QString::fromLatin1(body.mid(zero + 1)));
-        }
+        if (const auto text = textChunk(type, png.mid(pos + 8, length)))
+            texts.insert(text->first, text->second);
         pos += 12 + length;
     }
     return texts;

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <QBuffer>
 #include <QCryptographicHash>
 #include <QFile>
 #include <QImageReader>
@@ -37,16 +38,18 @@ TEST(DctScaling, SmallestScaleThatCoversTheWidth) {
 }
 
 TEST_F(ThumbnailCacheTest, StoredInTheSharedCacheAndReusedUntilTheFileChanges) {
-    ASSERT_TRUE(writeTestPhoto(path("p.jpg"), 1280, 960));
-    const QImage thumb = cache_.thumbnail(path("p.jpg"), 160);
+    // A real photo's URI is long: Qt stores such a text compressed (zTXt), which must be read back.
+    const QString photo = path(QStringLiteral("Photos of the fourth form, 2026-12-07 0001.jpg"));
+    ASSERT_TRUE(writeTestPhoto(photo, 1280, 960));
+    const QImage thumb = cache_.thumbnail(photo, 160);
     EXPECT_EQ(thumb.size(), QSize(160, 120));
 
-    const QString uri = QString::fromUtf8(QUrl::fromLocalFile(path("p.jpg")).toEncoded());
+    const QString uri = QString::fromUtf8(QUrl::fromLocalFile(photo).toEncoded());
     const QString md5 =
         QString::fromLatin1(QCryptographicHash::hash(uri.toUtf8(), QCryptographicHash::Md5).toHex());
     const QString stored = dir_.filePath(QStringLiteral("thumbnails/large/%1.png").arg(md5));
-    EXPECT_EQ(cache_.cachePath(path("p.jpg"), 160), stored);
-    const QString mtime = QString::number(QFileInfo(path("p.jpg")).lastModified().toSecsSinceEpoch());
+    EXPECT_EQ(cache_.cachePath(photo, 160), stored);
+    const QString mtime = QString::number(QFileInfo(photo).lastModified().toSecsSinceEpoch());
     const QJsonObject tags = exiftool(stored, {QStringLiteral("-G1")}); // as other programs read it
     EXPECT_EQ(tags[QStringLiteral("PNG:ThumbURI")].toString(), uri);
     EXPECT_EQ(tags[QStringLiteral("PNG:ThumbMTime")].toVariant().toString(), mtime);
@@ -59,15 +62,15 @@ TEST_F(ThumbnailCacheTest, StoredInTheSharedCacheAndReusedUntilTheFileChanges) {
     marker.setText(QStringLiteral("Thumb::URI"), uri);
     marker.setText(QStringLiteral("Thumb::MTime"), mtime);
     ASSERT_TRUE(marker.save(stored, "PNG"));
-    EXPECT_TRUE(isRed(cache_.thumbnail(path("p.jpg"), 160).pixel(80, 60)));
+    EXPECT_TRUE(isRed(cache_.thumbnail(photo, 160).pixel(80, 60)));
 
     // A newer file makes it stale.
-    QFile photo(path("p.jpg"));
-    ASSERT_TRUE(photo.open(QIODevice::ReadWrite));
-    photo.setFileTime(QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime);
-    photo.close();
-    EXPECT_FALSE(isRed(cache_.thumbnail(path("p.jpg"), 160).pixel(80, 60)));
-    EXPECT_EQ(cache_.thumbnail(path("p.jpg"), 100).size(), QSize(100, 75)); // the "normal" flavour
+    QFile file(photo);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    file.setFileTime(QDateTime::currentDateTime().addSecs(60), QFileDevice::FileModificationTime);
+    file.close();
+    EXPECT_FALSE(isRed(cache_.thumbnail(photo, 160).pixel(80, 60)));
+    EXPECT_EQ(cache_.thumbnail(photo, 100).size(), QSize(100, 75)); // the "normal" flavour
 }
 
 TEST_F(ThumbnailCacheTest, BadFilesGiveNoThumbnailAndAreNotRetried) {
@@ -93,4 +96,24 @@ TEST_F(ThumbnailCacheTest, BadFilesGiveNoThumbnailAndAreNotRetried) {
     repaired.setFileTime(QDateTime::currentDateTime().addSecs(120), QFileDevice::FileModificationTime);
     repaired.close();
     EXPECT_EQ(cache_.thumbnail(path("text.jpg"), 160).size(), QSize(160, 120));
+}
+
+TEST(PngTexts, CompressedTextsAreReadAndDamagedOnesSkipped) {
+    QImage image(4, 3, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    const QString uri = QStringLiteral("file:///home/teacher/Pictures/Korva%20Lectern/2026-12-07_0001.jpg");
+    image.setText(QStringLiteral("Thumb::URI"), uri);
+    image.setText(QStringLiteral("Thumb::MTime"), QStringLiteral("1765000000"));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(image.save(&buffer, "PNG"));
+    ASSERT_TRUE(png.contains("zTXt")); // how Qt stores the long one
+    EXPECT_EQ(ThumbnailCache::pngTexts(png).value(QStringLiteral("Thumb::URI")), uri);
+    EXPECT_EQ(ThumbnailCache::pngTexts(png).value(QStringLiteral("Thumb::MTime")), "1765000000");
+
+    // A damaged stream (its data cut short, the chunk still well formed) gives no value.
+    const qsizetype chunk = png.indexOf("zTXt");
+    png[chunk + 4 + qsizetype(strlen("Thumb::URI")) + 4] ^= 0x5A;
+    EXPECT_FALSE(ThumbnailCache::pngTexts(png).contains(QStringLiteral("Thumb::URI")));
 }
