@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QList>
+#include <QRectF>
+#include <QSizeF>
+
+// Where the overlay's floaters sit over the live picture, worked out without widgets.
+//
+// Coordinates have the origin at the lower left and y growing upward (ImageCoordinates turns them into
+// widget coordinates). `parent` is the area the floaters belong to: the whole screen in full screen;
+// in the main window the picture together with the status strip below it, so that distances keep
+// counting from the window's lower edge. In full screen the picture is 4:3 and centred, so floaters
+// that belong to its right edge stay on the picture on a wide screen.
+namespace FloaterGeometry {
+
+enum class Floater {
+    FocusTarget,
+    FocusIndicator,
+    Snapshot,
+    FocusButton,
+    Timer,
+    Exposure,
+    Navigator,
+    ToolbarContainer,
+    Close,
+};
+
+// The floaters' own sizes (their content's); an empty size gives an empty rectangle where it belongs.
+struct Sizes {
+    QSizeF focusTarget;
+    QSizeF focusIndicator;
+    QSizeF focusButton;
+    QSizeF timer;
+    QSizeF exposure;
+    QSizeF navigator;
+    QSizeF toolbarContainer;
+    QSizeF close;
+};
+
+constexpr qreal kStatusStripHeight = 20;
+constexpr qreal kControlSpacing = 5;
+constexpr qreal kToolbarContainerHeight = 30;
+
+// The right edge of the picture: the parent's, or in full screen that of the 4:3 picture centred on it.
+qreal pictureRight(const QRectF &parent, bool fullScreen);
+
+// The place of `floater` for a parent of `parent`.
+QRectF place(Floater floater, const QRectF &parent, bool fullScreen, const Sizes &sizes);
+
+// The zoom navigator at the lower-left corner of the picture.
+QRectF navigator(const QRectF &parent, bool fullScreen, const QSizeF &size);
+
+// The bar of camera controls: as wide as its controls (widths in order) with 5 between neighbours;
+// 0 with no controls, which shows nothing.
+qreal toolbarContainerWidth(const QList<qreal> &controlWidths);
+
+} // namespace FloaterGeometry
