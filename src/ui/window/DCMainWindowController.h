@@ -9,6 +9,7 @@
 #include "ui/model/MainWindowModel.h"
 
 class CameraControlsBinder;
+class DCAttachController;
 class CameraToolbarModel;
 class DCActionController;
 class DCButtonView;
@@ -69,6 +70,8 @@ public:
     PhotoLibraryModel &library() { return *library_; }
     QToolBar *cameraModeToolbar() const { return cameraModeToolbar_; }
     DCCaptureView *captureView() const { return captureView_; }
+    // The overlay over the picture; none before initAttachController().
+    DCAttachController *attachController() const { return attachController_.get(); }
 
 private:
     void makeModels();
@@ -111,4 +114,6 @@ private:
     QToolBar *reviewModeToolbar_ = nullptr;
     CameraControlsBinder *cameraControls_ = nullptr;
     bool shownBefore_ = false;
+    // Last: the overlay goes first, its floaters with it.
+    std::unique_ptr<DCAttachController> attachController_;
 };
