@@ -1,5 +1,7 @@
 #include "ui/model/FloaterGeometry.h"
 
+#include <algorithm>
+
 namespace FloaterGeometry {
 
 namespace {
@@ -31,7 +33,8 @@ QRectF inTopRow(qreal centreX, const QRectF &parent, const QSizeF &size) {
 
 qreal pictureRight(const QRectF &parent, bool fullScreen) {
     if (!fullScreen) return parent.x() + parent.width();
-    return parent.x() + parent.width() / 2 + parent.height() * 4 / 3 / 2;
+    const qreal pictureWidth = std::min(parent.width(), parent.height() * 4 / 3);
+    return parent.x() + parent.width() / 2 + pictureWidth / 2;
 }
 
 QRectF navigator(const QRectF &parent, bool fullScreen, const QSizeF &size) {
@@ -40,13 +43,23 @@ QRectF navigator(const QRectF &parent, bool fullScreen, const QSizeF &size) {
     const bool wide = w >= pictureWidth;
     const qreal left = wide ? x + (w - pictureWidth) / 2 : x;
     qreal bottom = y + kStatusStripHeight;
-    // On a screen narrower than 4:3 the picture is letterboxed above and below: the navigator sits on
+    // On a screen narrower than 4:3 the picture has black bars above and below: the navigator sits on
     // the picture's lower edge.
     if (fullScreen) bottom = wide ? y : y + (h - w * 3 / 4) / 2;
     return QRectF(left, bottom, size.width(), size.height());
 }
 
-QRectF place(Floater floater, const QRectF &parent, bool fullScreen, const Sizes &sizes) {
+// On a full screen narrower than 4:3 the picture spans the width with black bars above and below it:
+// the floaters belong to the picture there, as on any other screen they belong to its height.
+QRectF pictureArea(const QRectF &parent, bool fullScreen) {
+    const qreal pictureHeight = parent.width() * 3 / 4;
+    if (!fullScreen || pictureHeight >= parent.height()) return parent;
+    return QRectF(parent.x(), parent.y() + (parent.height() - pictureHeight) / 2, parent.width(),
+                  pictureHeight);
+}
+
+QRectF place(Floater floater, const QRectF &screenOrWindow, bool fullScreen, const Sizes &sizes) {
+    const QRectF parent = pictureArea(screenOrWindow, fullScreen);
     const qreal right = pictureRight(parent, fullScreen);
     const qreal y = parent.y();
     switch (floater) {
@@ -68,7 +81,7 @@ QRectF place(Floater floater, const QRectF &parent, bool fullScreen, const Sizes
     case Floater::ToolbarContainer:
         return inTopRow(parent.center().x(), parent, sizes.toolbarContainer);
     case Floater::Close: {
-        const QRectF ring = place(Floater::FocusIndicator, parent, fullScreen, sizes);
+        const QRectF ring = place(Floater::FocusIndicator, screenOrWindow, fullScreen, sizes);
         return inTopRow(ring.right() - sizes.close.width() / 2, parent, sizes.close);
     }
     }

@@ -40,11 +40,16 @@ struct Sizes {
 constexpr qreal kStatusStripHeight = 20;
 constexpr qreal kControlSpacing = 5;
 constexpr qreal kToolbarContainerHeight = 30;
+// The ring row (ring, snapshot button, countdown) hangs from 70 above the parent's lower edge and ends
+// on the picture's lower edge, above the status strip: its images are drawn at most this high.
+constexpr qreal kRingRowHeight = 50;
 
-// The right edge of the picture: the parent's, or in full screen that of the 4:3 picture centred on it.
+// The right edge of the picture: the parent's, or in full screen that of the 4:3 picture centred on it
+// (on a screen narrower than 4:3 the picture spans the whole width).
 qreal pictureRight(const QRectF &parent, bool fullScreen);
 
-// The place of `floater` for a parent of `parent`.
+// The place of `floater` for a parent of `parent`. On a full screen narrower than 4:3 the floaters are
+// placed on the picture, which has black bars above and below it there.
 QRectF place(Floater floater, const QRectF &parent, bool fullScreen, const Sizes &sizes);
 
 // The zoom navigator at the lower-left corner of the picture.

@@ -1,5 +1,6 @@
 #include "DCAttachController.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QEvent>
 #include <QLayout>
@@ -29,18 +30,25 @@ QSizeF naturalSize(const char *image, qreal scale = 1.0) {
     return QSizeF(Icons::naturalSize(QLatin1String(image))) * scale;
 }
 
+// The ring, the snapshot button and the countdown rest on the picture's lower edge.
+qreal rowScale(const char *image) {
+    const qreal height = naturalSize(image).height();
+    return height > FloaterGeometry::kRingRowHeight ? FloaterGeometry::kRingRowHeight / height : 1.0;
+}
+
 } // namespace
 
 DCAttachController::DCAttachController(QWidget *host, CameraToolbarModel *controls,
                                        OverlayModel::Dependencies deps, QObject *parent)
     : QObject(parent), host_(host), model_(std::move(deps)) {
     addButton(Floater::FocusTarget, true)->setImageScale(OverlayModel::kTargetScale);
-    addButton(Floater::FocusIndicator, true);
-    connect(addButton(Floater::Snapshot, false), &DCButtonView::clicked, &control_,
-            &DCControlController::snapshot);
+    addButton(Floater::FocusIndicator, true)->setImageScale(rowScale("Background-Single"));
+    DCButtonView *snapshot = addButton(Floater::Snapshot, false);
+    snapshot->setImageScale(rowScale("Snapshot-Down"));
+    connect(snapshot, &DCButtonView::clicked, &control_, &DCControlController::snapshot);
     connect(addButton(Floater::FocusButton, false), &DCButtonView::clicked, &control_,
             &DCControlController::focus);
-    addButton(Floater::Timer, true);
+    addButton(Floater::Timer, true)->setImageScale(rowScale("10"));
     addButton(Floater::Exposure, true);
     connect(addButton(Floater::Close, false), &DCButtonView::clicked, &control_,
             &DCControlController::fullScreenClose);
@@ -91,8 +99,11 @@ void DCAttachController::buildToolbarContainer(CameraToolbarModel &controls) {
     container->setObjectName(QStringLiteral("toolbarContainer"));
     container->setAttribute(Qt::WA_NoSystemBackground, false);
     container->setAutoFillBackground(true);
+    // Dark text on the light bar, whatever the window's own palette.
     QPalette palette = container->palette();
     palette.setColor(QPalette::Window, QColor(0xd3, 0xd3, 0xd3));
+    for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+        palette.setColor(role, Qt::black);
     container->setPalette(palette);
     floaters_[Floater::ToolbarContainer] = container;
     // Controls come and go with the camera, and their titles change their widths: placed again once
@@ -141,20 +152,23 @@ void DCAttachController::mirrorImages() {
     buttons_[Floater::Snapshot]->setShouldResponse(model_.snapshotResponds());
 }
 
+// Measured from the toolbar's visible actions: the buttons themselves stay hidden until the bar is
+// laid out, which happens only once it is shown.
 QSizeF DCAttachController::toolbarContainerSize() const {
     if (!toolbar_) return {};
     QList<qreal> widths;
-    for (auto *button : toolbar_->findChildren<DCPopUpButton *>())
-        if (!button->isHidden()) widths << button->sizeHint().width();
+    for (QAction *action : toolbar_->actions())
+        if (QWidget *button = toolbar_->widgetForAction(action); button && action->isVisible())
+            widths << button->sizeHint().width();
     return QSizeF(FloaterGeometry::toolbarContainerWidth(widths), FloaterGeometry::kToolbarContainerHeight);
 }
 
 FloaterGeometry::Sizes DCAttachController::sizes() const {
     FloaterGeometry::Sizes sizes;
     sizes.focusTarget = naturalSize("Target-Green", OverlayModel::kTargetScale);
-    sizes.focusIndicator = naturalSize("Background-Single");
+    sizes.focusIndicator = naturalSize("Background-Single", rowScale("Background-Single"));
     sizes.focusButton = naturalSize("Put-On-Focus-Down");
-    sizes.timer = naturalSize("10");
+    sizes.timer = naturalSize("10", rowScale("10"));
     sizes.exposure = naturalSize("Exp-0");
     sizes.navigator = zoomAreaView_->sizeHint();
     sizes.toolbarContainer = toolbarContainerSize();

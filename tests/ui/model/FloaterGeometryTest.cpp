@@ -44,6 +44,18 @@ TEST(FloaterGeometry, FullScreenPlacesByThePictureNotTheScreen) {
     }
 }
 
+// A screen narrower than 4:3 shows the picture across its whole width, with black bars above and
+// below: the floaters stay on the picture.
+TEST(FloaterGeometry, NarrowScreenPlacesOnThePicture) {
+    const QRectF square(0, 0, 800, 800); // the picture: (0, 100, 800, 600)
+    EXPECT_DOUBLE_EQ(pictureRight(square, true), 800);
+    const QRectF timer = place(Floater::Timer, square, true, floaterSizes());
+    EXPECT_DOUBLE_EQ(timer.center().x(), 765);
+    EXPECT_DOUBLE_EQ(timer.bottom(), 170);
+    EXPECT_DOUBLE_EQ(place(Floater::Close, square, true, floaterSizes()).center().y(), 650);
+    EXPECT_EQ(place(Floater::Navigator, square, true, floaterSizes()).topLeft(), QPointF(0, 100));
+}
+
 TEST(FloaterGeometry, MainWindowPlacesByItsRightEdge) {
     const QRectF window(0, -20, 640, 500);
     const QRectF ring = place(Floater::FocusIndicator, window, false, floaterSizes());

@@ -99,8 +99,8 @@ private Q_SLOTS:
         model().toogleTimerTick(-1);
         QVERIFY(!shown(Floater::Timer));
         QVERIFY(shown(Floater::Snapshot));
-        // The ring sits 50 above the picture's lower edge (70 above the window's, below the strip).
-        QCOMPARE(overlay_->floater(Floater::FocusIndicator)->geometry(), QRect(509, 430, 72, 72));
+        // The ring rests on the picture's lower edge (its top 70 above the window's, below the strip).
+        QCOMPARE(overlay_->floater(Floater::FocusIndicator)->geometry(), QRect(520, 430, 50, 50));
     }
 
     void badgeHidesAfterItsTime() {
@@ -179,7 +179,7 @@ private Q_SLOTS:
         model().setIsFullScreen(true);
         QTRY_COMPARE(host_->size(), QSize(1280, 800));
         // The picture's right edge is 1173.3 on this screen: the ring is centred 95 to its left.
-        QCOMPARE(overlay_->floater(Floater::FocusIndicator)->geometry().x(), 1042);
+        QCOMPARE(overlay_->floater(Floater::FocusIndicator)->geometry().x(), 1053);
         Posts snapshots(DCNote::DCNotificationSnapshot);
         QSignalSpy exits(&window, &FullScreenWindow::exitRequested);
         QTest::mouseClick(host_.get(), Qt::LeftButton, {}, QPoint(600, 400));
