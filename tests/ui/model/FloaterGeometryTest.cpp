@@ -56,13 +56,6 @@ TEST(FloaterGeometry, NarrowScreenPlacesOnThePicture) {
     EXPECT_EQ(place(Floater::Navigator, square, true, floaterSizes()).topLeft(), QPointF(0, 100));
 }
 
-TEST(FloaterGeometry, MainWindowPlacesByItsRightEdge) {
-    const QRectF window(0, -20, 640, 500);
-    const QRectF ring = place(Floater::FocusIndicator, window, false, floaterSizes());
-    EXPECT_DOUBLE_EQ(ring.center().x(), 545);
-    EXPECT_DOUBLE_EQ(ring.bottom(), 50);
-}
-
 // The navigator sits on the picture's lower-left corner in every shape of parent.
 TEST(FloaterGeometry, NavigatorOnThePicturesLowerLeftCorner) {
     struct Row {

