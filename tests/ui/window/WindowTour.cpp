@@ -98,10 +98,12 @@ private:
         after(2500, [this, &overlay] {
             save(QStringLiteral("full-screen-focusing"));
             overlay.endFocus();
-            window().toolbarModel().setCameraModeZoom(ToolbarControlSets::Set::Overlay,
-                                                      CameraToolbarValues::itemOfZoomFactor(1.0f));
             window().exitFullScreenMode();
-            after(500, [] { QApplication::quit(); });
+        });
+        // Back in the main window, still at zoom 2: the navigator sits above the status strip.
+        after(4500, [this] {
+            save(QStringLiteral("camera-zoom"));
+            QApplication::quit();
         });
     }
 
