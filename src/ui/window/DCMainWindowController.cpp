@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "CameraControlsBinder.h"
+#include "DCAttachController.h"
 #include "DCMainWindow.h"
 #include "DCSnapshotWindowController.h"
 #include "FullScreenWindow.h"
@@ -225,7 +226,12 @@ void DCMainWindowController::connectModels() {
     updateModeButtons();
 }
 
-void DCMainWindowController::initAttachController() {}
+// The overlay lives on the camera view, so it follows the picture into the full-screen window and back.
+void DCMainWindowController::initAttachController() {
+    if (attachController_) return;
+    attachController_ = std::make_unique<DCAttachController>(cameraView_, toolbarModel_.get());
+    attachController_->model().follow(*model_, *reactions_, *toolbarModel_);
+}
 
 void DCMainWindowController::setMode(int mode) {
     if (mode < 0 || mode > static_cast<int>(WindowMode::Evernote)) return;

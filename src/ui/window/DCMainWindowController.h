@@ -9,6 +9,7 @@
 #include "ui/model/MainWindowModel.h"
 
 class CameraControlsBinder;
+class DCAttachController;
 class CameraToolbarModel;
 class DCActionController;
 class DCButtonView;
@@ -77,6 +78,8 @@ public:
     PresentationScreens &presentationScreens() const { return *screens_; }
     QWidget *fullScreenWindow() const;
     DCCaptureView *captureView() const { return captureView_; }
+    // The overlay over the picture; none before initAttachController().
+    DCAttachController *attachController() const { return attachController_.get(); }
 
 private:
     void makeModels();
@@ -121,4 +124,6 @@ private:
     PresentationScreens *screens_ = nullptr;
     DCSnapshotWindowController *snapshotSheet_ = nullptr;
     bool shownBefore_ = false;
+    // Last: the overlay goes first, its floaters with it.
+    std::unique_ptr<DCAttachController> attachController_;
 };

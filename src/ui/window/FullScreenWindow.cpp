@@ -1,6 +1,7 @@
 #include "FullScreenWindow.h"
 
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QVBoxLayout>
 
@@ -42,7 +43,17 @@ void FullScreenWindow::keyPressEvent(QKeyEvent *event) {
         Q_EMIT exitRequested();
         return;
     }
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        Q_EMIT enterPressed();
+        return;
+    }
     QWidget::keyPressEvent(event);
+}
+
+// The first press of a double click counts as a click too, as the second one leaves anyway.
+void FullScreenWindow::mousePressEvent(QMouseEvent *event) {
+    QWidget::mousePressEvent(event);
+    if (event->button() == Qt::LeftButton) Q_EMIT clicked();
 }
 
 void FullScreenWindow::mouseDoubleClickEvent(QMouseEvent *event) {

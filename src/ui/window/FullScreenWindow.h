@@ -5,8 +5,9 @@
 class QScreen;
 
 // The live picture alone on a whole screen, without a frame: black around the picture, the pointer
-// hidden after a moment. Escape and a double click ask to leave; whether it has the keyboard is told,
-// since only then does leaving full screen return to camera mode.
+// hidden after a moment. Escape and a double click ask to leave; Return asks for a photo; a single click
+// is told (the overlay shows or hides its floaters on it); whether it has the keyboard is told, since
+// only then does leaving full screen return to camera mode.
 class FullScreenWindow : public QWidget {
     Q_OBJECT
 public:
@@ -22,10 +23,13 @@ public:
 
 Q_SIGNALS:
     void exitRequested();
+    void enterPressed();
+    void clicked();
     void activeChanged(bool active);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     bool event(QEvent *event) override;
 

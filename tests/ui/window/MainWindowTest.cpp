@@ -21,9 +21,14 @@
 #include "ui/model/CameraToolbarValues.h"
 #include "ui/model/PhotoLibraryModel.h"
 #include "ui/view/DCCaptureView.h"
+#include "ui/window/DCAttachController.h"
+#include "ui/window/DCFloaterWindow.h"
 #include "ui/window/DCMainWindowController.h"
 #include "ui/window/DCSnapshotWindow.h"
 #include "ui/window/DCSnapshotWindowController.h"
+#include "ui/window/FullScreenWindow.h"
+
+using Floater = FloaterGeometry::Floater;
 
 namespace {
 
@@ -176,6 +181,35 @@ private Q_SLOTS:
         });
         button("resolution")->showMenu();
         QTRY_COMPARE(shownControls(), (QStringList{"zoom", "mirror", "timer"}));
+    }
+
+    // The overlay lives on the picture: it goes into full screen with it (the control bar and close
+    // button added), shows the countdown and the navigator there, survives the camera leaving, and
+    // comes back into the main window.
+    void theOverlayFollowsThePicture() {
+        makeCurrent(QStringLiteral("Wren-HD"));
+        window_->initAttachController();
+        DCAttachController &overlay = *window_->attachController();
+        QTRY_VERIFY(overlay.floater(Floater::Snapshot)->isVisible());
+        QVERIFY(!overlay.floater(Floater::Close)->isVisible());
+
+        window_->enterFullScreenMode();
+        QVERIFY(qobject_cast<FullScreenWindow *>(overlay.floater(Floater::Close)->window()));
+        QTRY_VERIFY(overlay.floater(Floater::Close)->isVisible());
+        QTRY_VERIFY(overlay.floater(Floater::ToolbarContainer)->isVisible());
+        DCNotificationCenter::defaultCenter().postNotificationName(
+            DCNote::DCCaptureWillUpdateTimerNotification, {}, {{DCKey::DevTimerValue, 4}});
+        QVERIFY(overlay.floater(Floater::Timer)->isVisible());
+        window_->toolbarModel().setCameraModeZoom(ToolbarControlSets::Set::Overlay,
+                                                  CameraToolbarValues::itemOfZoomFactor(2.0f));
+        QVERIFY(overlay.floater(Floater::Navigator)->isVisible());
+
+        core_->cameras().removeCameraOperation(cameraNamed(core_->cameras(), QStringLiteral("Wren-HD")));
+        QTRY_VERIFY_WITH_TIMEOUT(cameraNamed(core_->cameras(), QStringLiteral("Wren-HD")) == nullptr,
+                                 kArrivalMs);
+        window_->exitFullScreenMode();
+        QCOMPARE(overlay.floater(Floater::Timer)->window(), window_->window());
+        QVERIFY(!overlay.floater(Floater::Close)->isVisible());
     }
 
     // The next run's window (another controller on the same settings) opens where and as this one was

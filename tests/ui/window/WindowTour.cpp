@@ -1,7 +1,7 @@
-// A tour of the window for screenshots: the real program on the simulated camera, each mode and each
-// of the camera toolbar's menus open, every step saved as a PNG. It needs a real
-// X server (tools/screenshots runs it under Xvfb); the screen is grabbed (not the widgets) so that open
-// menus and the OpenGL picture are in the shot.
+// A tour of the window for screenshots: the real program on the simulated camera, each mode, each of
+// the camera toolbar's menus open and the full-screen overlay's states, every step saved as a PNG. It
+// needs a real X server (tools/screenshots runs it under Xvfb); the screen is grabbed (not the widgets)
+// so that open menus and the OpenGL picture are in the shot.
 //
 //   korva-lectern-tour OUTPUT_FOLDER
 #include <cstdio>
@@ -19,6 +19,9 @@
 #include "app/DCAppController.h"
 #include "support/TestSupport.h"
 #include "ui/controls/DCPopUpButton.h"
+#include "ui/model/CameraToolbarModel.h"
+#include "ui/model/CameraToolbarValues.h"
+#include "ui/window/DCAttachController.h"
 #include "ui/window/DCMainWindowController.h"
 
 namespace {
@@ -66,9 +69,41 @@ private:
             window().setMode(1);
             after(2000, [this] {
                 save(QStringLiteral("full-screen"));
-                window().exitFullScreenMode();
-                after(500, [] { QApplication::quit(); });
+                fullScreenOverlay();
             });
+        });
+    }
+
+    // The overlay in full screen: a countdown, an exposure badge, the navigator at zoom 2 and a focus run.
+    void fullScreenOverlay() {
+        OverlayModel &overlay = window().attachController()->model();
+        overlay.toogleTimerTick(7);
+        after(500, [this, &overlay] {
+            save(QStringLiteral("full-screen-countdown"));
+            overlay.toogleTimerTick(-1);
+            overlay.toggleIndicatorForExposure(1, true);
+        });
+        after(1000, [this] {
+            save(QStringLiteral("full-screen-exposure"));
+            window().toolbarModel().setCameraModeZoom(ToolbarControlSets::Set::Overlay,
+                                                      CameraToolbarValues::itemOfZoomFactor(2.0f));
+        });
+        after(2000, [this, &overlay] {
+            save(QStringLiteral("full-screen-zoom"));
+            // A focus run of the user's: the one the program started after the camera change may still
+            // wait for its end on the simulated camera.
+            overlay.endFocus();
+            overlay.cameraDidBeginAutoFocus();
+        });
+        after(2500, [this, &overlay] {
+            save(QStringLiteral("full-screen-focusing"));
+            overlay.endFocus();
+            window().exitFullScreenMode();
+        });
+        // Back in the main window, still at zoom 2: the navigator sits above the status strip.
+        after(4500, [this] {
+            save(QStringLiteral("camera-zoom"));
+            QApplication::quit();
         });
     }
 
