@@ -365,13 +365,15 @@ void DCMainWindowController::snapshot() {
 
 void DCMainWindowController::openSnapshotWindow() {
     if (!snapshotSheet_) {
+        // Only the picture goes into the sheet: the overlay's floaters stay with the camera view.
         const auto pictureReturned = [this] {
-            views_->insertWidget(0, cameraView_);
-            showView(model_->currentView());
+            cameraView_->setContentView(captureView_);
+            showPreview(reactions_->instantPreview().isShowing());
         };
-        snapshotSheet_ = new DCSnapshotWindowController({window_.get(), cameraView_, pictureReturned, *model_,
-                                                         *toolbarModel_, *reactions_, services_.capture},
-                                                        this);
+        snapshotSheet_ =
+            new DCSnapshotWindowController({window_.get(), captureView_, pictureReturned, *model_,
+                                            *toolbarModel_, *reactions_, services_.capture},
+                                           this);
     }
     snapshotSheet_->open();
 }

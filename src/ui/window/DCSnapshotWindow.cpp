@@ -40,6 +40,7 @@ DCSnapshotWindow::DCSnapshotWindow(QWidget *parent) : QDialog(parent) {
 
     auto *buttons = new QHBoxLayout;
     focusButton_ = imageButton(this, QStringLiteral("Put-On-Focus"), tr("Focus"));
+    focusButton_->setImageScale(3); // drawn to sit on a focus ring; on its own it wants more room
     DCButtonView *shutter = imageButton(this, QStringLiteral("Snapshot"), tr("Take a Photo"));
     shutter->setObjectName(QStringLiteral("snapshot"));
     buttons->addWidget(focusButton_);

@@ -23,6 +23,8 @@
 #include "ui/model/CameraToolbarValues.h"
 #include "ui/window/DCAttachController.h"
 #include "ui/window/DCMainWindowController.h"
+#include "ui/window/DCSnapshotWindow.h"
+#include "ui/window/DCSnapshotWindowController.h"
 
 namespace {
 
@@ -103,6 +105,12 @@ private:
         // Back in the main window, still at zoom 2: the navigator sits above the status strip.
         after(4500, [this] {
             save(QStringLiteral("camera-zoom"));
+            window().openSnapshotWindow();
+        });
+        // The snapshot sheet over the main window, with the picture and the camera's focus state.
+        after(6000, [this] {
+            save(QStringLiteral("snapshot-sheet"));
+            window().snapshotWindowController()->model().close();
             QApplication::quit();
         });
     }
@@ -112,6 +120,8 @@ private:
             QStringLiteral("%1/%2-%3.png").arg(folder_).arg(++shots_, 2, 10, QChar('0')).arg(name);
         // The main window with its open menu, or the whole screen in full screen.
         QRect area = window().window()->isVisible() ? window().window()->frameGeometry() : QRect();
+        if (auto *sheet = window().snapshotWindowController(); sheet && sheet->isOpen())
+            area |= sheet->window()->frameGeometry();
         if (QWidget *popup = QApplication::activePopupWidget()) area |= popup->frameGeometry();
         QScreen *screen = QGuiApplication::primaryScreen();
         if (area.isEmpty()) area = screen->geometry();
