@@ -128,16 +128,29 @@ bool X11HotKeyBackend::nativeEventFilter(const QByteArray &eventType, void *mess
     if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE) return false;
     const auto *key = reinterpret_cast<const xcb_key_press_event_t *>(event);
     if (key->event != root_) return false; // an ordinary key event for one of our windows
-    const uint16_t modifiers = key->state & kRelevantModifiers;
+    if (type == XCB_KEY_PRESS) return keyPressed(key->detail, key->state);
+    return keyReleased(key->detail);
+}
+
+bool X11HotKeyBackend::keyPressed(uint8_t keycode, uint16_t state) {
+    const uint16_t modifiers = state & kRelevantModifiers;
     for (const auto &[reference, grab] : grabs_) {
         if (grab.modifiers != modifiers) continue;
-        if (std::find(grab.keycodes.begin(), grab.keycodes.end(), key->detail) == grab.keycodes.end())
-            continue;
-        if (type == XCB_KEY_PRESS)
-            Q_EMIT pressed(reference);
-        else
-            Q_EMIT released(reference);
+        if (std::find(grab.keycodes.begin(), grab.keycodes.end(), keycode) == grab.keycodes.end()) continue;
+        down_[keycode] = reference;
+        Q_EMIT pressed(Reference(reference)); // may unregister: nothing of the loop is used after it
         return true;
     }
     return false;
+}
+
+// The modifiers are often let go before the key itself, so a release belongs to the hot key whose press
+// the same key made, whatever the modifiers are by then.
+bool X11HotKeyBackend::keyReleased(uint8_t keycode) {
+    const auto it = down_.find(keycode);
+    if (it == down_.end()) return false;
+    const Reference reference = it->second;
+    down_.erase(it);
+    if (grabs_.count(reference)) Q_EMIT released(reference);
+    return true;
 }

@@ -40,11 +40,14 @@ private:
     bool grab(const Grab &grab, const Label &label);
     void ungrab(const Grab &grab);
     void installFilter();
+    bool keyPressed(uint8_t keycode, uint16_t state);
+    bool keyReleased(uint8_t keycode);
 
     xcb_connection_t *connection_;
     uint32_t root_ = 0;
     _XCBKeySymbols *keySymbols_ = nullptr;
     std::map<Reference, Grab> grabs_;
+    std::map<uint8_t, Reference> down_; // keys whose press went to a hot key, until released
     Reference nextReference_ = 1;
     bool filterInstalled_ = false;
 };
