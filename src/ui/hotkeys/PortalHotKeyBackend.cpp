@@ -84,9 +84,9 @@ bool PortalHotKeyBackend::isAvailable() {
     available_ = reply.arguments().first().value<QDBusVariant>().variant().toUInt() > 0;
     if (*available_) {
         bus_.connect(kService, kPath, kInterface, QStringLiteral("Activated"), this,
-                     SLOT(activated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
+                     SLOT(activated(QDBusMessage)));
         bus_.connect(kService, kPath, kInterface, QStringLiteral("Deactivated"), this,
-                     SLOT(deactivated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
+                     SLOT(deactivated(QDBusMessage)));
     }
     return *available_;
 }
@@ -176,16 +176,21 @@ void PortalHotKeyBackend::shortcutsBound(uint response, const QVariantMap &) {
     if (response != 0) DCLog("The desktop portal did not bind the hot keys (response %u)", response);
 }
 
-void PortalHotKeyBackend::activated(const QDBusObjectPath &session, const QString &id, qulonglong,
-                                    const QVariantMap &) {
-    if (session.path() != session_) return;
-    if (const Reference reference = referenceFor(id)) Q_EMIT pressed(reference);
+void PortalHotKeyBackend::activated(const QDBusMessage &signal) {
+    if (const Reference reference = referenceFor(signal)) Q_EMIT pressed(reference);
 }
 
-void PortalHotKeyBackend::deactivated(const QDBusObjectPath &session, const QString &id, qulonglong,
-                                      const QVariantMap &) {
-    if (session.path() != session_) return;
-    if (const Reference reference = referenceFor(id)) Q_EMIT released(reference);
+void PortalHotKeyBackend::deactivated(const QDBusMessage &signal) {
+    if (const Reference reference = referenceFor(signal)) Q_EMIT released(reference);
+}
+
+// Activated and Deactivated carry (session, shortcut id, timestamp, options); only our bound session's
+// shortcuts are ours.
+HotKeyBackend::Reference PortalHotKeyBackend::referenceFor(const QDBusMessage &signal) const {
+    const QVariantList arguments = signal.arguments();
+    if (session_.isEmpty() || arguments.size() < 2) return 0;
+    if (arguments[0].value<QDBusObjectPath>().path() != session_) return 0;
+    return referenceFor(arguments[1].toString());
 }
 
 QString PortalHotKeyBackend::newToken() {

@@ -47,14 +47,13 @@ private:
     void expectResponse(const QString &token, const char *slot);
     bool callPortal(const QString &method, const QVariantList &arguments);
     Reference referenceFor(const QString &id) const;
+    Reference referenceFor(const QDBusMessage &signal) const;
 
 private Q_SLOTS:
     void sessionCreated(uint response, const QVariantMap &results);
     void shortcutsBound(uint response, const QVariantMap &results);
-    void activated(const QDBusObjectPath &session, const QString &id, qulonglong timestamp,
-                   const QVariantMap &options);
-    void deactivated(const QDBusObjectPath &session, const QString &id, qulonglong timestamp,
-                     const QVariantMap &options);
+    void activated(const QDBusMessage &signal);
+    void deactivated(const QDBusMessage &signal);
 
 private:
     QDBusConnection bus_;

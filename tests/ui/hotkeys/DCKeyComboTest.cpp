@@ -2,13 +2,9 @@
 
 #include <xkbcommon/xkbcommon-keysyms.h>
 
-#include <QDBusConnection>
-
 #include <gtest/gtest.h>
 
-#include "support/TestSupport.h"
 #include "ui/hotkeys/HotKeyModifiers.h"
-#include "ui/hotkeys/PortalHotKeyBackend.h"
 
 using namespace HotKeyModifiers;
 
@@ -56,31 +52,4 @@ TEST(HotKeyModifiers, ConvertToAndFromQt) {
     // The locks and anything unknown are dropped either way.
     EXPECT_EQ(qtModifiersFromHotKeyModifiers(kLock | kNumLock | 0x800000 | kControl), Qt::ControlModifier);
     EXPECT_EQ(hotKeyModifiersFromQtModifiers(Qt::KeypadModifier | Qt::GroupSwitchModifier), 0u);
-}
-
-TEST(PortalHotKeyBackend, WritesTheCombinationAsAPortalTrigger) {
-    struct Case {
-        DCKeyCombo combo;
-        const char *trigger;
-    };
-    const Case cases[] = {
-        {{XKB_KEY_F5, kShift | kControl}, "CTRL+SHIFT+F5"},
-        {{XKB_KEY_Escape, 0}, "Escape"},
-        {{XKB_KEY_a, kMeta | kAlt}, "ALT+LOGO+a"},
-        {{XKB_KEY_Escape, kNumLock | kLock}, "Escape"},
-        {DCKeyCombo::clearKeyCombo(), ""},
-        {{0x7fffffff, 0}, ""},
-    };
-    for (const Case &c : cases)
-        EXPECT_EQ(PortalHotKeyBackend::triggerFor(c.combo), QLatin1String(c.trigger)) << c.trigger;
-}
-
-TEST(PortalHotKeyBackend, WithoutAPortalRegistrationAnswersNoAndLogsOnce) {
-    LogCapture log;
-    PortalHotKeyBackend backend(QDBusConnection::connectToBus(
-        QStringLiteral("unix:path=/nonexistent/korva-bus"), QStringLiteral("korva-no-portal")));
-    EXPECT_FALSE(backend.registerKeyCombo({XKB_KEY_Escape, 0}, {QStringLiteral("Esc"), QString()}));
-    EXPECT_EQ(log.messages().size(), 1);
-    EXPECT_TRUE(log.contains(QStringLiteral("Esc is not registered")));
-    QDBusConnection::disconnectFromBus(QStringLiteral("korva-no-portal"));
 }
