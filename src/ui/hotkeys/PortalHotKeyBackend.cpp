@@ -107,8 +107,9 @@ std::optional<HotKeyBackend::Reference> PortalHotKeyBackend::registerKeyCombo(co
         return std::nullopt;
     }
     shortcuts_[reference] = {id, label.name.isEmpty() ? id : label.name, triggerFor(combo)};
-    rebind();
-    return reference;
+    if (rebind()) return reference;
+    shortcuts_.erase(reference); // the portal refused the session at once: nothing is registered
+    return std::nullopt;
 }
 
 void PortalHotKeyBackend::unregisterKeyCombo(Reference reference) {
@@ -121,15 +122,15 @@ HotKeyBackend::Reference PortalHotKeyBackend::referenceFor(const QString &id) co
     return 0;
 }
 
-void PortalHotKeyBackend::rebind() {
+bool PortalHotKeyBackend::rebind() {
     closeSession();
-    if (shortcuts_.empty()) return;
+    if (shortcuts_.empty()) return true;
     const QString token = newToken();
     pendingSession_ = newToken();
     expectResponse(token, SLOT(sessionCreated(uint, QVariantMap)));
-    callPortal(QStringLiteral("CreateSession"),
-               {QVariantMap{{QStringLiteral("handle_token"), token},
-                            {QStringLiteral("session_handle_token"), pendingSession_}}});
+    return callPortal(QStringLiteral("CreateSession"),
+                      {QVariantMap{{QStringLiteral("handle_token"), token},
+                                   {QStringLiteral("session_handle_token"), pendingSession_}}});
 }
 
 void PortalHotKeyBackend::closeSession() {

@@ -39,7 +39,7 @@ private:
         QString trigger;
     };
 
-    void rebind();
+    bool rebind(); // false when the portal refuses a new session
     void closeSession();
     void closeSessionAt(const QString &session);
     QString requestPath(const QString &token) const;
