@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
 #include <xkbcommon/xkbcommon-keysyms.h>
 
 #include <QGuiApplication>
@@ -48,18 +49,13 @@ public:
         std::free(reply);
         return on;
     }
-    // The first key of the keyboard that makes `keysym` without modifiers.
     uint8_t keycodeOf(uint32_t keysym) {
-        const xcb_setup_t *setup = xcb_get_setup(connection_);
-        const int count = setup->max_keycode - setup->min_keycode + 1;
-        xcb_get_keyboard_mapping_reply_t *map = xcb_get_keyboard_mapping_reply(
-            connection_, xcb_get_keyboard_mapping(connection_, setup->min_keycode, count), nullptr);
-        uint8_t found = 0;
-        const xcb_keysym_t *syms = xcb_get_keyboard_mapping_keysyms(map);
-        for (int i = 0; map && i < count && !found; ++i)
-            if (syms[i * map->keysyms_per_keycode] == keysym) found = uint8_t(setup->min_keycode + i);
-        std::free(map);
-        return found;
+        xcb_key_symbols_t *symbols = xcb_key_symbols_alloc(connection_);
+        xcb_keycode_t *codes = xcb_key_symbols_get_keycode(symbols, keysym);
+        const uint8_t first = codes ? codes[0] : 0;
+        std::free(codes);
+        xcb_key_symbols_free(symbols);
+        return first;
     }
 
 private:
