@@ -16,7 +16,7 @@ namespace {
 // The lock modifiers a grab must ignore: each grab is made once per combination of them.
 constexpr std::array<uint16_t, 4> kLockVariants{0, HotKeyModifiers::kLock, HotKeyModifiers::kNumLock,
                                                 HotKeyModifiers::kLock | HotKeyModifiers::kNumLock};
-// The modifiers that tell hot keys apart: the five a grab can name, less the locks.
+// The modifiers that tell hot keys apart: all eight but Caps Lock and Num Lock (Mod2).
 constexpr uint16_t kRelevantModifiers = XCB_MOD_MASK_SHIFT | XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1 |
                                         XCB_MOD_MASK_3 | XCB_MOD_MASK_4 | XCB_MOD_MASK_5;
 constexpr uint8_t kBadAccess = 10;
@@ -45,7 +45,7 @@ X11HotKeyBackend::~X11HotKeyBackend() {
 
 std::optional<HotKeyBackend::Reference> X11HotKeyBackend::registerKeyCombo(const DCKeyCombo &combo,
                                                                            const Label &label) {
-    // Only the five modifiers a grab can name; other bits would make the server refuse the grab.
+    // The locks are left to the grab's variants; bits beyond the eight modifiers the server would refuse.
     Grab wanted{keycodesFor(uint32_t(combo.keyCode())), uint16_t(combo.modifiers() & kRelevantModifiers)};
     if (wanted.keycodes.empty()) {
         DCLog("The hot key %s is not registered: no key of this keyboard makes keysym 0x%x",
