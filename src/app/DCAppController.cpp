@@ -1,6 +1,7 @@
 #include "DCAppController.h"
 
 #include <cstdio>
+#include <xkbcommon/xkbcommon-keysyms.h>
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -14,6 +15,10 @@
 #include "StopSignals.h"
 #include "capture/DCCamSettingController.h"
 #include "core/DCLog.h"
+#include "core/SharedInstance.h"
+#include "ui/hotkeys/DCHotKey.h"
+#include "ui/hotkeys/DCHotKeyCenter.h"
+#include "ui/hotkeys/HotKeyBackendFactory.h"
 #include "ui/window/DCMainWindowController.h"
 #include "ui/window/PresentationScreens.h"
 
@@ -66,6 +71,7 @@ int DCAppController::run() {
         MainWindowServices{core_.cameras(), core_.settings(), *core_.capture(), core_.actions(),
                            [this] { return core_.showsDemoForMissingCamera(); }});
     installMenus();
+    prepareHotKeys();
     initializeMode();
     // Discovery only now that the window exists and is in camera mode.
     if (!core_.startToMonitor(&error)) {
@@ -89,6 +95,15 @@ void DCAppController::initializeMode() {
     DCLog("The main window is shown");
 }
 
+void DCAppController::prepareHotKeys() {
+    hotKeyCenter_ = std::make_unique<DCHotKeyCenter>(HotKeyBackendFactory::create());
+    SharedInstance<DCHotKeyCenter>::install(hotKeyCenter_.get());
+    exitFullHotKey_ =
+        std::make_shared<DCHotKey>(QStringLiteral("AppExitFromFullScreenKey"), DCKeyCombo(XKB_KEY_Escape, 0));
+    exitFullHotKey_->setTarget(mainWindowController_.get());
+    exitFullHotKey_->setAction("appEscapeFromFullScreen");
+}
+
 void DCAppController::showMainWindow(const QByteArray &activationToken) {
     // The desktop's token lets the window come to the front on Wayland.
     if (!activationToken.isEmpty()) qputenv("XDG_ACTIVATION_TOKEN", activationToken);
@@ -98,6 +113,11 @@ void DCAppController::showMainWindow(const QByteArray &activationToken) {
 void DCAppController::terminate() {
     // The window (and with it the picture) first, then everything the core made, in reverse.
     mainWindowController_.reset();
+    if (hotKeyCenter_) {
+        hotKeyCenter_->unregisterHotKey(exitFullHotKey_);
+        SharedInstance<DCHotKeyCenter>::uninstall(hotKeyCenter_.get());
+        hotKeyCenter_.reset();
+    }
     core_.stop();
     instance_.reset();
 }

@@ -7,6 +7,8 @@
 
 #include "AppCore.h"
 
+class DCHotKey;
+class DCHotKeyCenter;
 class DCMainWindowController;
 class QAction;
 class QMenuBar;
@@ -51,7 +53,13 @@ private:
     void installMenus();
     void terminate();
 
+    void prepareHotKeys();
+
     AppCore core_;
     std::unique_ptr<SingleInstance> instance_;
+    std::unique_ptr<DCHotKeyCenter> hotKeyCenter_;
     std::unique_ptr<DCMainWindowController> mainWindowController_;
+    // Escape leaves full screen. The full-screen window hears it itself, so this stays unregistered:
+    // a session-wide grab of Escape would take the key from every other program.
+    std::shared_ptr<DCHotKey> exitFullHotKey_;
 };

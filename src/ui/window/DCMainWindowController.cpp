@@ -354,6 +354,10 @@ void DCMainWindowController::exitFullScreenMode() {
     if (model_->isFullScreen()) model_->changeMode(ModeButton::None);
 }
 
+void DCMainWindowController::appEscapeFromFullScreen() {
+    model_->fullScreenWindowWantsExit();
+}
+
 // Copying a photo comes with review mode.
 void DCMainWindowController::copy() {
     model_->perform(MainWindowModel::KeyCommand::CopyPhoto);

@@ -63,6 +63,8 @@ public:
     void enterFullScreenMode();
     void exitFullScreenMode();
     void copy();
+    // Escape as a hot key: leaves full screen while the full-screen window has the keyboard.
+    Q_SLOT void appEscapeFromFullScreen();
     // The photo from the camera toolbar's snapshot button.
     void snapshot();
     // The sheet with the live picture whose photo goes to the upload queue.

@@ -3,6 +3,7 @@
 // the shutter button files a photo.
 #include <atomic>
 #include <memory>
+#include <xkbcommon/xkbcommon-keysyms.h>
 
 #include <QLabel>
 #include <QMainWindow>
@@ -17,6 +18,7 @@
 #include "devices/DCUVCCamera.h"
 #include "support/QtTestMain.h"
 #include "ui/controls/DCPopUpButton.h"
+#include "ui/hotkeys/DCHotKey.h"
 #include "ui/model/CameraToolbarModel.h"
 #include "ui/model/CameraToolbarValues.h"
 #include "ui/model/PhotoLibraryModel.h"
@@ -283,6 +285,18 @@ private Q_SLOTS:
         core_->cameras().setCurrentCamera(cameraNamed(core_->cameras(), QStringLiteral("Orb")));
         QTRY_VERIFY(!sheet->isVisible());
         QCOMPARE(window_->captureView()->window(), window_->window());
+    }
+
+    // The exit-full-screen hot key reaches the window controller by its action's name.
+    void theEscapeHotKeyLeavesFullScreen() {
+        DCHotKey escape(QStringLiteral("AppExitFromFullScreenKey"), DCKeyCombo(XKB_KEY_Escape, 0));
+        escape.setTarget(window_.get());
+        escape.setAction("appEscapeFromFullScreen");
+        window_->setMode(1);
+        QTRY_VERIFY(window_->fullScreenWindow());
+        window_->model().setFullScreenWindowActive(true);
+        escape.invoke();
+        QCOMPARE(window_->mode(), 0);
     }
 };
 
