@@ -7,6 +7,7 @@
 #include "core/DCNotificationCenter.h"
 #include "core/DCVocabulary.h"
 #include "ui/model/CameraToolbarModel.h"
+#include "ui/model/FocusRing.h"
 #include "ui/model/MainWindowModel.h"
 #include "ui/model/MainWindowReactions.h"
 
@@ -186,10 +187,7 @@ bool OverlayModel::shows(Floater floater) const {
 }
 
 QString OverlayModel::ringImage() const {
-    const QString lock = isAFLocked_ ? QStringLiteral("-lock") : QString();
-    if (cameraAFMode_ == 1) return QStringLiteral("Background-Single") + lock;
-    if (cameraAFMode_ == 2) return QStringLiteral("Background-Continuos") + lock;
-    return {};
+    return FocusRing::imageFor(cameraAFMode_, isAFLocked_);
 }
 
 QString OverlayModel::image(Floater floater) const {

@@ -4,6 +4,7 @@
 
 #include "core/DCVocabulary.h"
 #include "devices/DCCameraKorva.h"
+#include "ui/model/FocusRing.h"
 
 SnapshotWindowModel::SnapshotWindowModel(Dependencies dependencies, QObject *parent)
     : QObject(parent), deps_(std::move(dependencies)), observers_(this) {
@@ -24,10 +25,7 @@ SnapshotWindowModel::SnapshotWindowModel(Dependencies dependencies, QObject *par
 }
 
 QString SnapshotWindowModel::ringImage() const {
-    const QString lock = afLocked_ ? QStringLiteral("-lock") : QString();
-    if (afMode_ == 1) return QStringLiteral("Background-Single") + lock;
-    if (afMode_ == 2) return QStringLiteral("Background-Continuos") + lock;
-    return {};
+    return FocusRing::imageFor(afMode_, afLocked_);
 }
 
 void SnapshotWindowModel::windowWillAppear() {
