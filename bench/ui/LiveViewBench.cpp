@@ -22,7 +22,9 @@
 #include <QEventLoop>
 #include <QImage>
 #include <QPainter>
+#include <QScreen>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <QWidget>
 #include <QWindow>
 
@@ -44,6 +46,7 @@
 #include "ui/view/FrameMailbox.h"
 #include "ui/view/LiveFrameFeed.h"
 #include "ui/view/PictureFit.h"
+#include "ui/window/DCAttachController.h"
 
 using namespace std::chrono_literals;
 
@@ -217,7 +220,8 @@ bool waitForExposure(QWidget &window) {
 // Shows `window`, lets `source` feed the controller, and measures after a warm-up.
 template <typename ConnectShown>
 Measurement measure(QWidget &window, DCCaptureViewController &controller, FrameSource &source,
-                    ConnectShown connectShown, const double *decodeCpuSeconds) {
+                    ConnectShown connectShown, const double *decodeCpuSeconds,
+                    QSize windowSize = kWindowSize) {
     PostTimes posts;
     Measurement m;
     bool measuring = false;
@@ -227,7 +231,7 @@ Measurement measure(QWidget &window, DCCaptureViewController &controller, FrameS
         m.latenciesMs.push_back(
             std::chrono::duration<double, std::milli>(Clock::now() - posts.at(generation)).count());
     });
-    window.resize(kWindowSize);
+    window.resize(windowSize);
     window.show();
     waitForExposure(window);
     source.start([&](FramePointer frame) {
@@ -303,6 +307,43 @@ void BM_QImageOnMainThread(benchmark::State &state, bool demo, QSize size) {
     }
 }
 
+// Full screen as a class sees it: the picture at the screen's size with the overlay's floaters over it,
+// the navigator at zoom 2 and the exposure badge kept showing.
+void BM_FullScreenOverlay(benchmark::State &state, QSize size) {
+    const auto source = makeSource(false, size);
+    for (auto _ : state) {
+        auto controller = makeController();
+        QWidget host;
+        auto *layout = new QVBoxLayout(&host);
+        layout->setContentsMargins(0, 0, 0, 0);
+        auto *view = new DCCaptureView(&host, DCCaptureView::Drawing::OpenGL);
+        layout->addWidget(view);
+        view->showFramesOf(controller.get());
+        DCAttachController overlay(&host, nullptr);
+        OverlayModel &model = overlay.model();
+        model.setIsFullScreen(true);
+        model.setIsVisable(true);
+        model.setCaptureZoomFactor(2.0f);
+        QTimer badge; // the badge goes after 3 s: shown again well before
+        QObject::connect(&badge, &QTimer::timeout, &model,
+                         [&model] { model.toggleIndicatorForExposure(1, true); });
+        model.toggleIndicatorForExposure(1, true);
+        badge.start(1000);
+        if (!view->usesOpenGL()) state.SkipWithError("no OpenGL: run under xvfb-run or on a desktop");
+        const QSize screen = QGuiApplication::primaryScreen()->size();
+        const Measurement m = measure(
+            host, *controller, *source,
+            [view](std::function<void(quint64)> shown) {
+                QObject::connect(view, &DCCaptureView::pictureShown, view, shown);
+            },
+            nullptr, screen);
+        const bool shown = model.shows(DCAttachController::Floater::Navigator) &&
+                           model.shows(DCAttachController::Floater::Exposure);
+        if (!shown) state.SkipWithError("the navigator or the badge was not showing");
+        report(state, m);
+    }
+}
+
 struct Case {
     const char *name;
     bool demo;
@@ -336,6 +377,13 @@ const bool registered = [] {
         kl::compareWith(live + "/iterations:1/manual_time", baseline + "/iterations:1/manual_time");
         kl::compareWith(painted + "/iterations:1/manual_time", baseline + "/iterations:1/manual_time");
     }
+    benchmark::RegisterBenchmark("BM_FullScreenOverlay/fed_1600x1200", BM_FullScreenOverlay,
+                                 QSize(1600, 1200))
+        ->Iterations(1)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond);
+    kl::compareWith("BM_FullScreenOverlay/fed_1600x1200/iterations:1/manual_time",
+                    "BM_QImageOnMainThread/fed_1600x1200/iterations:1/manual_time");
     return true;
 }();
 
