@@ -19,6 +19,7 @@
 #include "ui/hotkeys/DCHotKey.h"
 #include "ui/hotkeys/DCHotKeyCenter.h"
 #include "ui/hotkeys/HotKeyBackendFactory.h"
+#include "ui/window/DCAboutWindowController.h"
 #include "ui/window/DCMainWindowController.h"
 #include "ui/window/PresentationScreens.h"
 
@@ -134,8 +135,8 @@ void DCAppController::openPreferences() {
 }
 
 void DCAppController::openAbout() {
-    QMessageBox::about(mainWindowController_->window(), tr("About Korva Lectern"),
-                       tr("Korva Lectern %1").arg(QApplication::applicationVersion()));
+    DCAboutWindowController::showShared(mainWindowController_->window(), core_.settings().firmwareVersion(),
+                                        QStringLiteral(KL_SITE_ADDRESS));
 }
 
 void DCAppController::onlineHelp() {
