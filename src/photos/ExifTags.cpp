@@ -119,6 +119,29 @@ std::optional<QDateTime> parseDate(ExifData *data, ExifIfd ifd, ExifTag tag) {
     return time;
 }
 
+// The tags with a JPEG thumbnail in IFD1 (libexif writes its offset and length); empty when the whole
+// would not fit one APP1 segment, and the tags are then saved without it.
+QByteArray savedWithThumbnail(ExifData *d, const QByteArray &jpeg) {
+    setShort(d, EXIF_IFD_1, EXIF_TAG_COMPRESSION, 6); // JPEG
+    setRational(d, EXIF_IFD_1, EXIF_TAG_X_RESOLUTION, {72, 1});
+    setRational(d, EXIF_IFD_1, EXIF_TAG_Y_RESOLUTION, {72, 1});
+    setShort(d, EXIF_IFD_1, EXIF_TAG_RESOLUTION_UNIT, 2);
+    d->data = static_cast<unsigned char *>(std::malloc(static_cast<size_t>(jpeg.size())));
+    if (!d->data) return {};
+    std::memcpy(d->data, jpeg.constData(), static_cast<size_t>(jpeg.size()));
+    d->size = static_cast<unsigned int>(jpeg.size());
+    const QByteArray payload = save(d);
+    if (!payload.isEmpty()) return payload;
+    std::free(d->data);
+    d->data = nullptr;
+    d->size = 0;
+    for (const ExifTag tag :
+         {EXIF_TAG_COMPRESSION, EXIF_TAG_X_RESOLUTION, EXIF_TAG_Y_RESOLUTION, EXIF_TAG_RESOLUTION_UNIT})
+        if (ExifEntry *entry = exif_content_get_entry(d->ifd[EXIF_IFD_1], tag))
+            exif_content_remove_entry(d->ifd[EXIF_IFD_1], entry);
+    return {};
+}
+
 } // namespace
 
 QString ExifTags::dateText(const QDateTime &time) {
@@ -151,7 +174,17 @@ QByteArray ExifTags::snapshotPayload(const Snapshot &snapshot) {
     setShort(d, EXIF_IFD_EXIF, EXIF_TAG_COLOR_SPACE, 1); // sRGB
     setLong(d, EXIF_IFD_EXIF, EXIF_TAG_PIXEL_X_DIMENSION, static_cast<ExifLong>(snapshot.pixelSize.width()));
     setLong(d, EXIF_IFD_EXIF, EXIF_TAG_PIXEL_Y_DIMENSION, static_cast<ExifLong>(snapshot.pixelSize.height()));
+    if (!snapshot.thumbnail.isEmpty()) {
+        const QByteArray withThumbnail = savedWithThumbnail(d, snapshot.thumbnail);
+        if (!withThumbnail.isEmpty()) return withThumbnail;
+    }
     return save(d);
+}
+
+QByteArray ExifTags::thumbnail(const QByteArray &payload) {
+    ExifDataPtr data = load(payload);
+    if (!data || !data->data || data->size == 0) return {};
+    return QByteArray(reinterpret_cast<const char *>(data->data), static_cast<qsizetype>(data->size));
 }
 
 std::optional<QDateTime> ExifTags::dateTimeOriginal(const QByteArray &payload) {

@@ -15,12 +15,18 @@ public:
         QString model;      // the camera's model
         QDateTime saveTime; // local time of encoding, read once by the caller
         QSize pixelSize;
+        QByteArray thumbnail; // a JPEG of at most kThumbnailSize for IFD1; none when empty
     };
+    static constexpr QSize kThumbnailSize{160, 120};
 
     // Make "Korva corp", Model, Software "Korva Lectern", Orientation 1, 72 dpi, DateTime,
     // DateTimeOriginal and DateTimeDigitized (all the same text), ExifVersion 0220, the pixel size and
-    // the tags EXIF requires of every JPEG (component layout, FlashPix version, colour space).
+    // the tags EXIF requires of every JPEG (component layout, FlashPix version, colour space), and the
+    // thumbnail in IFD1 when there is one (and the whole still fits one APP1 segment).
     static QByteArray snapshotPayload(const Snapshot &snapshot);
+
+    // The JPEG thumbnail of IFD1; empty when there is none or the payload cannot be read.
+    static QByteArray thumbnail(const QByteArray &payload);
 
     // DateTimeOriginal, else DateTime; nothing when absent, unreadable or not a valid date.
     static std::optional<QDateTime> dateTimeOriginal(const QByteArray &payload);

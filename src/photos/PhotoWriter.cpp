@@ -2,6 +2,7 @@
 
 #include "photos/AtomicFileWriter.h"
 #include "photos/ExifTags.h"
+#include "photos/ExifThumbnail.h"
 #include "photos/JpegCodec.h"
 #include "photos/JpegFileStreamer.h"
 #include "photos/JpegSegments.h"
@@ -34,7 +35,8 @@ bool PhotoWriter::encode(const RenderedPicture &picture, const Metadata &metadat
                                             JpegCodec::Subsampling::S420, JpegCodec::kDefaultQuality, error);
     if (parts.jpeg.isEmpty()) return false;
     JpegSegments::setJfifDensity(parts.jpeg, {1, 72, 72});
-    parts.exif = ExifTags::snapshotPayload({metadata.model, metadata.saveTime, picture.size});
+    parts.exif = ExifTags::snapshotPayload(
+        {metadata.model, metadata.saveTime, picture.size, ExifThumbnail::make(picture)});
     if (parts.exif.isEmpty()) {
         if (error) *error = QStringLiteral("could not build the EXIF tags");
         return false;
@@ -62,7 +64,8 @@ bool PhotoWriter::streamPhoto(const RenderedPicture &picture, const Metadata &me
                               QString *error, AtomicFileWriter::Durability durability) {
     JpegFileStreamer::Options options;
     options.quality = JpegCodec::kDefaultQuality;
-    options.exif = ExifTags::snapshotPayload({metadata.model, metadata.saveTime, picture.size});
+    options.exif = ExifTags::snapshotPayload(
+        {metadata.model, metadata.saveTime, picture.size, ExifThumbnail::make(picture)});
     if (options.exif.isEmpty()) {
         if (error) *error = QStringLiteral("could not build the EXIF tags");
         return false;

@@ -15,6 +15,7 @@
 
 #include "core/DCLog.h"
 #include "photos/AtomicFileWriter.h"
+#include "photos/ExifThumbnail.h"
 #include "photos/ImageUtilities.h"
 #include "photos/PhotoImage.h"
 #include "photos/SafeFileReader.h"
@@ -178,6 +179,11 @@ QImage ThumbnailCache::thumbnail(const QString &path, int width) const {
     QImage thumb = readValid(target, uri, mtime);
     if (thumb.isNull()) {
         if (!readValid(failurePath(path), uri, mtime).isNull()) return {};
+        // A photo that carries a large enough picture of its own shows at once, with nothing decoded
+        // or stored; the cache is for the larger ones.
+        const QImage embedded = ExifThumbnail::read(path);
+        if (!embedded.isNull() && embedded.width() >= width)
+            return embedded.width() == width ? embedded : ImageUtilities::scaledToWidth(embedded, width);
         thumb = makeThumbnail(path, box, mtime, uri, target);
         if (thumb.isNull()) return {};
     }

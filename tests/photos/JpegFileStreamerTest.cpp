@@ -11,6 +11,7 @@
 
 #include "PhotoTestSupport.h"
 #include "photos/ExifTags.h"
+#include "photos/ExifThumbnail.h"
 #include "photos/JpegCodec.h"
 #include "photos/JpegSegments.h"
 #include "photos/PhotoWriter.h"
@@ -25,8 +26,8 @@ QByteArray wholeBufferPhoto(const I420Picture &source) {
     QByteArray jpeg = JpegCodec::compressI420(picture.planes, picture.strides, picture.size,
                                               JpegCodec::kDefaultQuality, nullptr);
     JpegSegments::setJfifDensity(jpeg, {1, 72, 72});
-    return JpegSegments::withExif(jpeg,
-                                  ExifTags::snapshotPayload({QStringLiteral("Orb"), kTime, source.size}));
+    return JpegSegments::withExif(jpeg, ExifTags::snapshotPayload({QStringLiteral("Orb"), kTime, source.size,
+                                                                   ExifThumbnail::make(picture)}));
 }
 
 } // namespace

@@ -80,8 +80,10 @@ TEST_F(JpegParsingTest, BrokenStructuresGiveNoSizeButAnswer) {
     EXPECT_FALSE(JpegHeader::parse(endless + good_.mid(2), false)->size.isValid());
 
     QByteArray zeroWidth = good_;
-    const auto header = JpegHeader::parse(good_, false);
-    const qsizetype sof = zeroWidth.indexOf(QByteArray("\xFF\xC0", 2));
+    const auto header = JpegHeader::parse(good_, true);
+    // The photo's own frame header, after the EXIF segment (whose thumbnail has one of its own).
+    const qsizetype sof =
+        zeroWidth.indexOf(QByteArray("\xFF\xC0", 2), header->exifSegmentOffset + header->exifSegmentLength);
     ASSERT_GT(sof, 0);
     zeroWidth[sof + 7] = 0;
     zeroWidth[sof + 8] = 0;

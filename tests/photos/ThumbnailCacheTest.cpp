@@ -14,6 +14,7 @@
 
 #include "PhotoTestSupport.h"
 #include "photos/JpegCodec.h"
+#include "support/ChildProcess.h"
 
 namespace {
 
@@ -41,8 +42,9 @@ TEST_F(ThumbnailCacheTest, StoredInTheSharedCacheAndReusedUntilTheFileChanges) {
     // A real photo's URI is long: Qt stores such a text compressed (zTXt), which must be read back.
     const QString photo = path(QStringLiteral("Photos of the fourth form, 2026-12-07 0001.jpg"));
     ASSERT_TRUE(writeTestPhoto(photo, 1280, 960));
-    const QImage thumb = cache_.thumbnail(photo, 160);
-    EXPECT_EQ(thumb.size(), QSize(160, 120));
+    // Wider than the photo's own EXIF thumbnail, so it is made and stored.
+    const QImage thumb = cache_.thumbnail(photo, 200);
+    EXPECT_EQ(thumb.size(), QSize(200, 150));
 
     const QString uri = QString::fromUtf8(QUrl::fromLocalFile(photo).toEncoded());
     const QString md5 =
@@ -116,4 +118,23 @@ TEST(PngTexts, CompressedTextsAreReadAndDamagedOnesSkipped) {
     const qsizetype chunk = png.indexOf("zTXt");
     png[chunk + 4 + qsizetype(strlen("Thumb::URI")) + 4] ^= 0x5A;
     EXPECT_FALSE(ThumbnailCache::pngTexts(png).contains(QStringLiteral("Thumb::URI")));
+}
+
+// Our photos carry a thumbnail of their own, which other programs read and which spares the cache a
+// decode: a cold cache shows it at once and stores nothing.
+TEST_F(ThumbnailCacheTest, OurPhotosCarryTheirOwnThumbnail) {
+    const QString photo = path(QStringLiteral("wide.jpg"));
+    ASSERT_TRUE(writeTestPhoto(photo, 1600, 900));
+    const ChildResult extracted = runChild(QStringLiteral("exiftool"),
+                                           {QStringLiteral("-b"), QStringLiteral("-ThumbnailImage"), photo});
+    const auto info = JpegCodec::info(extracted.out);
+    ASSERT_TRUE(info.has_value()) << "exiftool finds no thumbnail";
+    EXPECT_EQ(info->size, QSize(160, 90));
+
+    const QImage thumb = cache_.thumbnail(photo, 120);
+    EXPECT_EQ(thumb.size(), QSize(120, 68));
+    EXPECT_FALSE(QFile::exists(cache_.cachePath(photo, 120)));
+    // Wider than that, the photo itself is decoded and the result kept.
+    EXPECT_EQ(cache_.thumbnail(photo, 200).width(), 200);
+    EXPECT_TRUE(QFile::exists(cache_.cachePath(photo, 200)));
 }
