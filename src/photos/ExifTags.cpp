@@ -181,6 +181,20 @@ QByteArray ExifTags::snapshotPayload(const Snapshot &snapshot) {
     return save(d);
 }
 
+QByteArray ExifTags::withThumbnail(const QByteArray &payload, const QByteArray &jpeg) {
+    ExifDataPtr data = load(payload);
+    if (!data) return {};
+    ExifData *d = data.get();
+    std::free(d->data);
+    d->data = nullptr;
+    d->size = 0;
+    if (!jpeg.isEmpty()) {
+        const QByteArray withIt = savedWithThumbnail(d, jpeg);
+        if (!withIt.isEmpty()) return withIt;
+    }
+    return save(d);
+}
+
 QByteArray ExifTags::thumbnail(const QByteArray &payload) {
     ExifDataPtr data = load(payload);
     if (!data || !data->data || data->size == 0) return {};

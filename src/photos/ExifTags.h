@@ -27,6 +27,9 @@ public:
 
     // The JPEG thumbnail of IFD1; empty when there is none or the payload cannot be read.
     static QByteArray thumbnail(const QByteArray &payload);
+    // The same tags with `jpeg` as the thumbnail, or without one when `jpeg` is empty or would not fit.
+    // Answers an empty array when the payload cannot be read.
+    static QByteArray withThumbnail(const QByteArray &payload, const QByteArray &jpeg);
 
     // DateTimeOriginal, else DateTime; nothing when absent, unreadable or not a valid date.
     static std::optional<QDateTime> dateTimeOriginal(const QByteArray &payload);

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include <QTransform>
+
 #include <libyuv/scale.h>
 
 #include "photos/ExifTags.h"
@@ -41,6 +43,15 @@ QByteArray fromRGB(const RenderedPicture &picture, QSize size) {
     return JpegCodec::compressImage(small, JpegCodec::Subsampling::S420, kQuality);
 }
 
+// Only what a thumbnail can be: a picture that says it is larger is not decoded (nor trusted as one).
+QImage decoded(const QByteArray &jpeg) {
+    const auto info = jpeg.isEmpty() ? std::nullopt : JpegCodec::info(jpeg);
+    if (!info || info->size.width() > ExifTags::kThumbnailSize.width() * 2 ||
+        info->size.height() > ExifTags::kThumbnailSize.height() * 2)
+        return {};
+    return JpegCodec::decode(jpeg);
+}
+
 } // namespace
 
 namespace ExifThumbnail {
@@ -59,14 +70,24 @@ QImage read(const QString &path) {
     };
     const auto header = JpegHeader::parse(readAt, file.size(), true);
     if (!header || header->exifPayload.isEmpty()) return {};
-    const QByteArray jpeg = ExifTags::thumbnail(header->exifPayload);
-    if (jpeg.isEmpty()) return {};
-    const auto info = JpegCodec::info(jpeg);
-    // Only what a thumbnail can be: anything larger is not ours to trust as one.
-    if (!info || info->size.width() > ExifTags::kThumbnailSize.width() * 2 ||
-        info->size.height() > ExifTags::kThumbnailSize.height() * 2)
-        return {};
-    return JpegCodec::decode(jpeg);
+    return decoded(ExifTags::thumbnail(header->exifPayload));
+}
+
+QByteArray turned(const QByteArray &payload, int degrees) {
+    const QByteArray jpeg = ExifTags::thumbnail(payload);
+    if (jpeg.isEmpty()) return payload;
+    QImage image = decoded(jpeg);
+    if (!image.isNull()) {
+        // QTransform turns clockwise for positive angles on a y-down picture.
+        image = image.transformed(QTransform().rotate(-degrees), Qt::SmoothTransformation);
+        if (image.width() > ExifTags::kThumbnailSize.width() ||
+            image.height() > ExifTags::kThumbnailSize.height())
+            image = image.scaled(ExifTags::kThumbnailSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    }
+    const QByteArray turnedJpeg =
+        image.isNull() ? QByteArray()
+                       : JpegCodec::compressImage(image, JpegCodec::Subsampling::S420, kQuality);
+    return ExifTags::withThumbnail(payload, turnedJpeg);
 }
 
 } // namespace ExifThumbnail

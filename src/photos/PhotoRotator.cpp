@@ -3,6 +3,7 @@
 #include "core/DCLog.h"
 #include "photos/AtomicFileWriter.h"
 #include "photos/ExifTags.h"
+#include "photos/ExifThumbnail.h"
 #include "photos/ImageUtilities.h"
 #include "photos/JpegCodec.h"
 #include "photos/JpegHeader.h"
@@ -57,7 +58,9 @@ bool PhotoRotator::rotateImageAtPath(const QString &path, int withDegree, QStrin
 
     const QSize size = ImageUtilities::rotatedSize(header->size, angle);
     if (!header->exifPayload.isEmpty()) {
-        QByteArray exif = ExifTags::withPixelDimensions(header->exifPayload, size);
+        // The photo's own thumbnail turns with it; a browser would show it the old way round.
+        QByteArray exif =
+            ExifTags::withPixelDimensions(ExifThumbnail::turned(header->exifPayload, angle), size);
         if (exif.isEmpty()) {
             DCLog("EXIF tags of %s cannot be read; they are kept unchanged", qUtf8Printable(path));
             exif = header->exifPayload;
