@@ -2,11 +2,12 @@
 
 #include <vector>
 
-#include <QTransform>
-
+#include <libyuv/convert_argb.h>
 #include <libyuv/scale.h>
+#include <libyuv/scale_argb.h>
 
 #include "photos/ExifTags.h"
+#include "photos/ImageUtilities.h"
 #include "photos/JpegCodec.h"
 #include "photos/JpegHeader.h"
 #include "photos/PhotoWriter.h"
@@ -36,10 +37,18 @@ QByteArray fromI420(const RenderedPicture &picture, QSize size) {
     return JpegCodec::compressI420(planes, strides, size, kQuality);
 }
 
+// Through libyuv rather than QImage, whose smooth scaling and conversions of large pictures run on
+// Qt's thread pool: the thumbnail is made on the snapshot's own thread, and stays there.
 QByteArray fromRGB(const RenderedPicture &picture, QSize size) {
-    const QImage whole(picture.planes[0], picture.size.width(), picture.size.height(), picture.strides[0],
-                       QImage::Format_RGB888);
-    const QImage small = whole.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QSize whole = picture.size;
+    std::vector<uint8_t> argb(size_t(whole.width()) * whole.height() * 4);
+    if (libyuv::RAWToARGB(picture.planes[0], picture.strides[0], argb.data(), whole.width() * 4,
+                          whole.width(), whole.height()) != 0)
+        return {};
+    QImage small(size, QImage::Format_RGB32);
+    if (libyuv::ARGBScale(argb.data(), whole.width() * 4, whole.width(), whole.height(), small.bits(),
+                          int(small.bytesPerLine()), size.width(), size.height(), libyuv::kFilterBox) != 0)
+        return {};
     return JpegCodec::compressImage(small, JpegCodec::Subsampling::S420, kQuality);
 }
 
@@ -76,14 +85,12 @@ QImage read(const QString &path) {
 QByteArray turned(const QByteArray &payload, int degrees) {
     const QByteArray jpeg = ExifTags::thumbnail(payload);
     if (jpeg.isEmpty()) return payload;
-    QImage image = decoded(jpeg);
-    if (!image.isNull()) {
-        // QTransform turns clockwise for positive angles on a y-down picture.
-        image = image.transformed(QTransform().rotate(-degrees), Qt::SmoothTransformation);
-        if (image.width() > ExifTags::kThumbnailSize.width() ||
-            image.height() > ExifTags::kThumbnailSize.height())
-            image = image.scaled(ExifTags::kThumbnailSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    }
+    // Turned as the photo is turned, and on this thread (QImage's own transforms use Qt's thread pool).
+    QImage image = ImageUtilities::rotateByAngle(decoded(jpeg), degrees);
+    if (image.width() > ExifTags::kThumbnailSize.width() ||
+        image.height() > ExifTags::kThumbnailSize.height())
+        image = ImageUtilities::scaledToWidth(
+            image, image.size().scaled(ExifTags::kThumbnailSize, Qt::KeepAspectRatio).width());
     const QByteArray turnedJpeg =
         image.isNull() ? QByteArray()
                        : JpegCodec::compressImage(image, JpegCodec::Subsampling::S420, kQuality);
