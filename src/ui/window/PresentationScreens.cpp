@@ -15,15 +15,16 @@ const QString kChosenScreenKey = QStringLiteral("FullScreen/screen");
 PresentationScreens::PresentationScreens(std::function<QScreen *()> windowScreen, QObject *parent)
     : QObject(parent), windowScreen_(std::move(windowScreen)) {
     choice_.choose(QSettings().value(kChosenScreenKey).toString());
-    refresh();
-    connect(qGuiApp, &QGuiApplication::screenAdded, this, &PresentationScreens::refresh);
+    refresh(nullptr);
+    connect(qGuiApp, &QGuiApplication::screenAdded, this, [this] { refresh(nullptr); });
     connect(qGuiApp, &QGuiApplication::screenRemoved, this, &PresentationScreens::screenRemoved);
 }
 
-void PresentationScreens::refresh() {
+// `leaving` may still be on Qt's list while its removal is told.
+void PresentationScreens::refresh(QScreen *leaving) {
     QList<ScreenChoice::Screen> screens;
     for (QScreen *screen : QGuiApplication::screens())
-        screens.append({screen->name(), screen->size()});
+        if (screen != leaving) screens.append({screen->name(), screen->size()});
     choice_.setScreens(screens);
 }
 
@@ -45,13 +46,10 @@ void PresentationScreens::presentOn(const QString &name) {
     if (showing_ && target() != showing_) Q_EMIT moveRequested(target());
 }
 
-// Qt has taken the screen off its list by now; the windows on it are moved for us, but not full screen.
+// Qt moves the windows of a screen that goes, but not full screen.
 void PresentationScreens::screenRemoved(QScreen *removed) {
     const QString gone = removed->name();
-    QList<ScreenChoice::Screen> screens;
-    for (QScreen *screen : QGuiApplication::screens())
-        if (screen != removed) screens.append({screen->name(), screen->size()});
-    choice_.setScreens(screens);
+    refresh(removed);
     if (!showing_) return;
     const QString showingName = showing_ == removed ? gone : showing_->name();
     QScreen *window = windowScreen_();

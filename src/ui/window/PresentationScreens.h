@@ -34,7 +34,7 @@ Q_SIGNALS:
     void moveRequested(QScreen *screen);
 
 private:
-    void refresh();
+    void refresh(QScreen *leaving);
     void screenRemoved(QScreen *screen);
     void fillMenu(QMenu *menu);
     static QScreen *screenNamed(const QString &name);

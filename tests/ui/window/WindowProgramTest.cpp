@@ -13,6 +13,7 @@
 #include <QtTest>
 
 #include "support/ChildProcess.h"
+#include "support/ProgramRun.h"
 #include "support/TestSupport.h"
 
 using namespace std::chrono_literals;
@@ -94,16 +95,9 @@ private Q_SLOTS:
         QVERIFY(home_.isValid());
         if (runChild(QStringLiteral("xdotool"), {QStringLiteral("version")}).exitCode != 0)
             QSKIP("xdotool is missing");
-        QStringList env = ChildProcess::systemEnvironment();
-        for (const auto &[name, sub] : {std::pair{"HOME", ""},
-                                        {"XDG_CONFIG_HOME", "/config"},
-                                        {"XDG_DATA_HOME", "/data"},
-                                        {"XDG_RUNTIME_DIR", "/runtime"}}) {
-            QDir().mkpath(home_.path() + QLatin1String(sub));
-            ChildProcess::setVariable(env, QLatin1String(name), home_.path() + QLatin1String(sub));
-        }
-        QFile::setPermissions(home_.path() + QStringLiteral("/runtime"),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        // A user of their own, on this test's display.
+        QStringList env = programEnvironment(home_.path());
+        ChildProcess::setVariable(env, QStringLiteral("DISPLAY"), qEnvironmentVariable("DISPLAY"));
         QVERIFY(program_.start(QStringLiteral(KL_PROGRAM), {QStringLiteral("--demo")}, env));
         // The window is there once xdotool finds it by its name.
         const auto found = [this] {
