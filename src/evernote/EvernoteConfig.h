@@ -12,6 +12,8 @@ struct EvernoteConfig {
     QString consumerSecret;
     // PEM file of the certificate authorities to trust; empty means the system store. Tests only.
     QString caCertificatesFile;
+    // Longest wait for the service on any one connect, send or receive.
+    int timeoutMs = 15000;
 
     // The build's credentials and the service host, with the test override below applied.
     static EvernoteConfig fromBuild();

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 
 #include <QList>
+#include <QMap>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -12,6 +14,8 @@
 #include "evernote/EvernoteConfig.h"
 #include "evernote/EvernoteNotebook.h"
 
+class EdamSession;
+class QNetworkReply;
 class UserDefaults;
 
 // The account side of the Evernote mode: OAuth sign-in, the notebooks and the upload of photos as one
@@ -68,7 +72,7 @@ public:
     // The guid of the notebook of the last successful upload ("defaultNotebookGuid"), or empty.
     QString defaultNotebookGuid() const;
 
-signals:
+Q_SIGNALS:
     void stateChanged(EvernoteService::State state);
     void authorizationPageReady(const QUrl &url);
     void signedIn();
@@ -91,6 +95,17 @@ signals:
 private:
     class Private;
     void setState(State state);
+    void setUploading(bool uploading);
+    void abortPendingRequest();
+    void clearTemporaryCredentials();
+    void fetch(const QUrl &url, const QByteArray &authorization);
+    void onOAuthReply(QNetworkReply *reply);
+    void onTemporaryCredentials(const QMap<QString, QString> &parameters);
+    void onTokenCredentials(const QMap<QString, QString> &parameters);
+    void adoptAccount(const QString &token, const QString &noteStoreUrl, const QString &userId);
+    EdamSession makeSession() const;
+    // Lists the notebooks (on the queue) and answers what to tell the window (on the main thread).
+    std::function<void()> notebooksListedCompletion(EdamSession &session);
 
     EvernoteConfig config_;
     State state_ = State::SignedOut;
