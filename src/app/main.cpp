@@ -38,10 +38,13 @@ int main(int argc, char **argv) {
     }
     // Only the window needs the widgets (and a display).
     std::unique_ptr<QCoreApplication> app;
-    if (cl.mode == CommandLine::Mode::Window)
+    if (cl.mode == CommandLine::Mode::Window) {
+        // The sign-in web view shares OpenGL with the window; it must be said before the application is made.
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
         app = std::make_unique<QApplication>(argc, argv);
-    else
+    } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     // The window's own state (QSettings) then lives beside the user defaults, in the program's folder.
     QCoreApplication::setOrganizationName(QStringLiteral("korva-lectern"));
     QCoreApplication::setApplicationName(QStringLiteral("korva-lectern"));

@@ -15,6 +15,7 @@
 #include "QueueThumbnails.h"
 #include "UploadQueueBrowser.h"
 #include "core/DCLog.h"
+#include "core/DCVocabulary.h"
 #include "evernote/EvernoteService.h"
 #include "photos/FileItem.h"
 #include "ui/controls/DCButtonView.h"
@@ -54,6 +55,8 @@ DCEvernoteController::DCEvernoteController(Host host, QWidget *viewParent, QObje
     }
     connectService();
     mirrorSignIn();
+    // A token kept from the last run signs in again (and loads the notebooks) without asking.
+    host_.service->restoreSignIn();
 }
 
 DCEvernoteController::~DCEvernoteController() = default;
@@ -107,6 +110,7 @@ void DCEvernoteController::connectView() {
     connect(&model_, &EvernoteModeModel::uploadCompleted, this, &DCEvernoteController::uploadCompleted);
     view_->uploadButton()->setEnabled(false);
     updateSnapshotButton();
+    observers_.add(DCNote::DCCameraDidChange, [this](const DCNotification &) { updateSnapshotButton(); });
 }
 
 void DCEvernoteController::connectService() {
@@ -285,4 +289,8 @@ QMessageBox *DCEvernoteController::showAlert(const QString &text, const QString 
 void DCEvernoteController::openInBrowser(const QUrl &url) {
     DCLog("Opening %s", qUtf8Printable(url.toString()));
     if (!QDesktopServices::openUrl(url)) showAlert(tr("Attention"), tr("No web browser could be opened."));
+}
+
+QMessageBox *DCEvernoteController::currentAlert() const {
+    return alert_;
 }

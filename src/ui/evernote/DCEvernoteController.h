@@ -8,6 +8,7 @@
 #include <QPointer>
 
 #include "ui/model/EvernoteModeModel.h"
+#include "ui/model/MainThreadObservers.h"
 
 class DCEvernoteView;
 class EvernoteService;
@@ -44,7 +45,7 @@ public:
     EvernoteSignInSheet *signInSheet() const { return signIn_.get(); }
     NotebookCreator *notebookCreator() const { return creator_; }
     // The alert on the main window, while one is up.
-    QMessageBox *currentAlert() const { return alert_; }
+    QMessageBox *currentAlert() const;
     bool isAvailable() const;
 
     // The main window enters Evernote mode: a fresh title.
@@ -86,4 +87,6 @@ private:
     std::unique_ptr<EvernoteSignInSheet> signIn_;
     QPointer<QMessageBox> alert_;
     int alertsUp_ = 0;
+    // Last: its handlers use the rest.
+    MainThreadObservers observers_{this};
 };

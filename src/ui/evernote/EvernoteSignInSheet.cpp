@@ -12,7 +12,7 @@ namespace {
 
 class BrowserSignIn : public EvernoteSignInSheet {
 public:
-    explicit BrowserSignIn(QObject *parent) : EvernoteSignInSheet(parent) {}
+    BrowserSignIn() = default;
     Kind kind() const override { return Kind::SystemBrowser; }
     void showAuthorizationPage(const QUrl &url) override {
         DCLog("openBrowserWithURL:%s", qUtf8Printable(url.toString()));
@@ -39,5 +39,6 @@ std::unique_ptr<EvernoteSignInSheet> EvernoteSignInSheet::create(QWidget *mainWi
     Q_UNUSED(kind)
 #endif
     Q_UNUSED(callbackScheme)
-    return std::make_unique<BrowserSignIn>(mainWindow);
+    Q_UNUSED(mainWindow)
+    return std::make_unique<BrowserSignIn>();
 }

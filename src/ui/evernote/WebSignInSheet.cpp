@@ -26,9 +26,9 @@ private:
 } // namespace
 
 WebSignInSheet::WebSignInSheet(QWidget *mainWindow, QString callbackScheme)
-    : EvernoteSignInSheet(mainWindow), mainWindow_(mainWindow), scheme_(std::move(callbackScheme)) {}
+    : mainWindow_(mainWindow), scheme_(std::move(callbackScheme)) {}
 
-// The sheet is the main window's child and goes with it.
+// The sheet is the main window's child and goes with it (or before it).
 WebSignInSheet::~WebSignInSheet() = default;
 
 // Made on first use: the web engine starts its own processes, which a session that never signs in
@@ -87,5 +87,5 @@ bool WebSignInSheet::isOpen() const {
 
 // Unseen: only the session cookie goes.
 void WebSignInSheet::loadLogoutPage(const QUrl &url) {
-    if (view_) view_->load(url);
+    if (sheet_ && view_) view_->load(url);
 }

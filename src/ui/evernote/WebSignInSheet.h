@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QPointer>
+
 #include "EvernoteSignInSheet.h"
 
 class QDialog;
@@ -27,6 +29,6 @@ private:
 
     QWidget *mainWindow_;
     QString scheme_;
-    QDialog *sheet_ = nullptr;
+    QPointer<QDialog> sheet_;
     QWebEngineView *view_ = nullptr;
 };
