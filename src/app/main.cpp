@@ -7,6 +7,11 @@
 #include "CommandLine.h"
 #include "Modes.h"
 
+#ifdef KL_WITH_WEBENGINE
+#include "evernote/EvernoteService.h"
+#include "ui/evernote/WebSignInSheet.h"
+#endif
+
 namespace {
 
 QStringList argumentsOf(int argc, char **argv) {
@@ -41,6 +46,9 @@ int main(int argc, char **argv) {
     if (cl.mode == CommandLine::Mode::Window) {
         // The sign-in web view shares OpenGL with the window; it must be said before the application is made.
         QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+#ifdef KL_WITH_WEBENGINE
+        WebSignInSheet::registerCallbackScheme(EvernoteService::callbackScheme());
+#endif
         app = std::make_unique<QApplication>(argc, argv);
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);

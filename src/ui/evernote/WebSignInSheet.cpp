@@ -5,6 +5,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineUrlRequestJob>
+#include <QWebEngineUrlScheme>
+#include <QWebEngineUrlSchemeHandler>
 #include <QWebEngineView>
 
 #include "core/DCLog.h"
@@ -13,8 +17,8 @@ namespace {
 
 class CallbackCatchingPage : public QWebEnginePage {
 public:
-    CallbackCatchingPage(std::function<bool(const QUrl &)> filter, QObject *parent)
-        : QWebEnginePage(parent), filter_(std::move(filter)) {}
+    CallbackCatchingPage(std::function<bool(const QUrl &)> filter, QWebEngineProfile *profile, QObject *parent)
+        : QWebEnginePage(profile, parent), filter_(std::move(filter)) {}
 
 protected:
     bool acceptNavigationRequest(const QUrl &url, NavigationType, bool) override { return filter_(url); }
@@ -23,7 +27,28 @@ private:
     std::function<bool(const QUrl &)> filter_;
 };
 
+// The engine may hand a navigation to a scheme of ours straight to the scheme's handler: it is caught
+// here as well, and the request fails so that nothing is loaded.
+class CallbackSchemeHandler : public QWebEngineUrlSchemeHandler {
+public:
+    CallbackSchemeHandler(std::function<bool(const QUrl &)> filter, QObject *parent)
+        : QWebEngineUrlSchemeHandler(parent), filter_(std::move(filter)) {}
+    void requestStarted(QWebEngineUrlRequestJob *job) override {
+        filter_(job->requestUrl());
+        job->fail(QWebEngineUrlRequestJob::RequestAborted);
+    }
+
+private:
+    std::function<bool(const QUrl &)> filter_;
+};
+
 } // namespace
+
+void WebSignInSheet::registerCallbackScheme(const QString &scheme) {
+    QWebEngineUrlScheme callback(scheme.toLatin1());
+    callback.setFlags(QWebEngineUrlScheme::LocalScheme);
+    QWebEngineUrlScheme::registerScheme(callback);
+}
 
 WebSignInSheet::WebSignInSheet(QWidget *mainWindow, QString callbackScheme)
     : mainWindow_(mainWindow), scheme_(std::move(callbackScheme)) {}
@@ -42,7 +67,12 @@ void WebSignInSheet::ensureView() {
     auto *column = new QVBoxLayout(sheet_);
     column->setContentsMargins(0, 0, 0, 6);
     view_ = new QWebEngineView(sheet_);
-    view_->setPage(new CallbackCatchingPage([this](const QUrl &url) { return navigationRequested(url); }, view_));
+    // A profile of our own, in memory only: the sign-in's cookies end with the program. Made after the
+    // view, so the view and its page go first.
+    auto *profile = new QWebEngineProfile(sheet_);
+    const auto filter = [this](const QUrl &url) { return navigationRequested(url); };
+    profile->installUrlSchemeHandler(scheme_.toLatin1(), new CallbackSchemeHandler(filter, profile));
+    view_->setPage(new CallbackCatchingPage(filter, profile, view_));
     connect(view_, &QWebEngineView::loadFinished, this, [this](bool ok) {
         if (!ok) DCLog("WebView fail load: %s", qUtf8Printable(view_->url().toString()));
     });
@@ -60,6 +90,7 @@ QWebEngineView *WebSignInSheet::webView() {
 
 bool WebSignInSheet::navigationRequested(const QUrl &url) {
     if (url.scheme() != scheme_) return true;
+    if (!isOpen()) return false; // the same callback seen by the scheme's handler too
     DCLog("WebView callback %s", qUtf8Printable(url.toString(QUrl::RemoveQuery)));
     close();
     Q_EMIT callbackReceived(url);

@@ -13,6 +13,8 @@ class WebSignInSheet : public EvernoteSignInSheet {
     Q_OBJECT
 public:
     WebSignInSheet(QWidget *mainWindow, QString callbackScheme);
+    // Before the application object is made (the engine reads its schemes then).
+    static void registerCallbackScheme(const QString &scheme);
     ~WebSignInSheet() override;
 
     Kind kind() const override { return Kind::WebView; }

@@ -28,6 +28,8 @@
 
 #ifdef KL_WITH_WEBENGINE
 #include "ui/evernote/WebSignInSheet.h"
+// As the program does, before the application object.
+static const bool kCallbackSchemeRegistered = (WebSignInSheet::registerCallbackScheme(QStringLiteral("en-orb")), true);
 #endif
 
 namespace {
@@ -200,15 +202,15 @@ private Q_SLOTS:
 
 #ifdef KL_WITH_WEBENGINE
     // The web view stops at the callback scheme and hands the URL on; another scheme loads as usual.
-    // Heavy (the engine's own processes): only where KL_TEST_WEBENGINE is set.
     void theWebViewCatchesOnlyTheCallbackScheme() {
-        if (qEnvironmentVariableIsEmpty("KL_TEST_WEBENGINE")) QSKIP("set KL_TEST_WEBENGINE=1 to run the web view");
+        // The engine refuses to start its sandbox as root (CI containers); these pages are our own.
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
         QWidget parent;
         WebSignInSheet sheet(&parent, QStringLiteral("en-orb"));
         QSignalSpy callbacks(&sheet, &EvernoteSignInSheet::callbackReceived);
         sheet.showAuthorizationPage(QUrl(QStringLiteral("en-orbx://response?oauth_token=t")));
         sheet.showAuthorizationPage(QUrl(QStringLiteral("en-orb://response?oauth_token=t&oauth_verifier=v")));
-        QTRY_COMPARE_WITH_TIMEOUT(callbacks.count(), 1, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(callbacks.count(), 1, 20000);
         QCOMPARE(callbacks[0][0].toUrl().scheme(), QStringLiteral("en-orb"));
         QVERIFY(!sheet.isOpen());
     }
