@@ -229,6 +229,10 @@ void DCMainWindowController::buildReviewToolbar() {
     zoom->setTitle(tr("Zoom"));
     zoom->setEnabled(false);
     reviewModeToolbar_->addWidget(zoom);
+    QAction *toQueue = reviewModeToolbar_->addAction(Icons::icon(QStringLiteral("Evernote-Down")), tr("Evernote"),
+                                                     this, &DCMainWindowController::addReviewingItemsToEvernoteQueue);
+    toQueue->setObjectName(QStringLiteral("addToEvernoteQueue"));
+    toQueue->setToolTip(tr("Add the selected photos to the Evernote upload queue"));
     reviewModeToolbar_->hide();
 }
 
