@@ -125,17 +125,25 @@ public:
             throw notFound;
         }
         shared_.notes.push_back(note);
-        created = note;
         created.__set_guid(shared_.nextGuid());
+        created.__set_title(note.title);
+        created.__set_notebookGuid(note.notebookGuid);
         const QByteArray content = QByteArray::fromStdString(note.content);
         created.__set_contentHash(QCryptographicHash::hash(content, QCryptographicHash::Md5).toStdString());
         created.__set_contentLength(int32_t(content.size()));
         created.__set_created(1700000000000);
-        for (auto &resource : created.resources) {
+        std::vector<edam_newer::Resource> resources;
+        for (const auto &sent : note.resources) {
+            edam_newer::Resource resource;
             resource.__set_guid(shared_.nextGuid());
-            resource.data.__isset.body = false;
-            resource.data.body.clear();
+            resource.__set_mime(sent.mime);
+            edam_newer::Data data;
+            data.__set_bodyHash(sent.data.bodyHash);
+            data.__set_size(sent.data.size);
+            resource.__set_data(data);
+            resources.push_back(resource);
         }
+        created.__set_resources(resources);
         created.__set_sharedNotes({someRestrictions()});
         created.__set_limits(someRestrictions());
     }
@@ -191,7 +199,7 @@ std::string methodOf(const std::string &body) {
 
 std::string process(apache::thrift::TProcessor &processor, const std::string &body) {
     auto in = std::make_shared<TMemoryBuffer>(reinterpret_cast<uint8_t *>(const_cast<char *>(body.data())),
-                                              uint32_t(body.size()), TMemoryBuffer::COPY);
+                                              uint32_t(body.size()), TMemoryBuffer::OBSERVE);
     auto out = std::make_shared<TMemoryBuffer>();
     processor.process(std::make_shared<TBinaryProtocol>(in), std::make_shared<TBinaryProtocol>(out), nullptr);
     return out->getBufferAsString();
