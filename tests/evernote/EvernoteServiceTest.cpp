@@ -5,7 +5,6 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QUrlQuery>
 
@@ -14,6 +13,7 @@
 #include "EvernoteDouble.h"
 #include "core/UserDefaults.h"
 #include "evernote/EnmlNoteBuilder.h"
+#include "support/ChildProcess.h"
 #include "support/TestSupport.h"
 
 // Readable failure messages.
@@ -308,13 +308,13 @@ TEST_F(EvernoteServiceTest, ABuildWithoutAKeySaysSoInsteadOfSigningIn) {
     EXPECT_EQ(double_.oauthRequests(), 0);
 }
 
-// A certificate for `name`, made by openssl for this run.
+// A self-signed certificate for `subjectAltName`, made by openssl for this run.
 bool makeCertificate(const QString &dir, const QString &subjectAltName) {
-    QProcess openssl;
-    openssl.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj",
-                              "/CN=korva-test", "-addext", "subjectAltName=" + subjectAltName, "-keyout",
-                              dir + "/key.pem", "-out", dir + "/cert.pem"});
-    return openssl.waitForFinished(30000) && openssl.exitCode() == 0;
+    ChildProcess openssl;
+    return openssl.start("openssl", {"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj",
+                                     "/CN=korva-test", "-addext", "subjectAltName=" + subjectAltName,
+                                     "-keyout", dir + "/key.pem", "-out", dir + "/cert.pem"}) &&
+           openssl.waitForExit(std::chrono::seconds(30)) && openssl.exitCode() == 0;
 }
 
 TEST(EvernoteServiceTls, ACertificateForAnotherNameIsRefused) {
