@@ -1,12 +1,14 @@
 #include "evernote/EdamSession.h"
 
 #include <openssl/x509.h>
+#include <thrift/TOutput.h>
 #include <thrift/protocol/TBinaryProtocol.h>
 #include <thrift/transport/THttpClient.h>
 #include <thrift/transport/TSSLSocket.h>
 #include <thrift/transport/TSocket.h>
 #include <thrift/transport/TVirtualTransport.h>
 
+#include "core/DCLog.h"
 #include "evernote/EdamErrors.h"
 #include "evernote/generated/NoteStore.h"
 #include "evernote/generated/UserStore.h"
@@ -49,6 +51,11 @@ private:
     uint64_t received_ = 0;
 };
 
+// Thrift's own messages go to our log rather than to standard error.
+void logThrift(const char *message) {
+    DCLog("Thrift: %s", message);
+}
+
 std::shared_ptr<apache::thrift::transport::TSSLSocketFactory> tlsFactory(const EvernoteConfig &config) {
     using namespace apache::thrift::transport;
     // OpenSSL initialises itself; Thrift's own set-up and clean-up would race with Qt's use of it.
@@ -65,6 +72,8 @@ std::shared_ptr<apache::thrift::transport::TSSLSocketFactory> tlsFactory(const E
 }
 
 std::shared_ptr<TBinaryProtocol> openProtocol(const EvernoteConfig &config, const QUrl &url) {
+    static const bool logging = (apache::thrift::GlobalOutput.setOutputFunction(logThrift), true);
+    (void)logging;
     const bool https = url.scheme() == QStringLiteral("https");
     if (!url.isValid() || url.host().isEmpty() || (!https && url.scheme() != QStringLiteral("http")))
         throw TTransportException(TTransportException::NOT_OPEN,

@@ -29,6 +29,15 @@ QRectF inTopRow(qreal centreX, const QRectF &parent, const QSizeF &size) {
     return centredOn(QPointF(centreX, parent.y() + parent.height() - kTopRowMiddle), size);
 }
 
+// On a screen too narrow for the centred bar to end before the close button, the bar moves left to
+// leave the button free (never past the parent's left edge): a covered close button is no way out.
+QRectF clearOf(QRectF bar, const QRectF &close, const QRectF &parent) {
+    if (close.isEmpty() || bar.right() + kControlSpacing <= close.left()) return bar;
+    bar.moveRight(close.left() - kControlSpacing);
+    if (bar.left() < parent.left()) bar.moveLeft(parent.left());
+    return bar;
+}
+
 } // namespace
 
 qreal pictureRight(const QRectF &parent, bool fullScreen) {
@@ -79,7 +88,8 @@ QRectF place(Floater floater, const QRectF &screenOrWindow, bool fullScreen, con
     case Floater::Navigator:
         return navigator(parent, fullScreen, sizes.navigator);
     case Floater::ToolbarContainer:
-        return inTopRow(parent.center().x(), parent, sizes.toolbarContainer);
+        return clearOf(inTopRow(parent.center().x(), parent, sizes.toolbarContainer),
+                       place(Floater::Close, screenOrWindow, fullScreen, sizes), parent);
     case Floater::Close: {
         const QRectF ring = place(Floater::FocusIndicator, screenOrWindow, fullScreen, sizes);
         return inTopRow(ring.right() - sizes.close.width() / 2, parent, sizes.close);

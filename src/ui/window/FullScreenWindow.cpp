@@ -21,10 +21,12 @@ void FullScreenWindow::takePicture(QWidget *picture) {
 }
 
 void FullScreenWindow::present() {
-    // Both calls are needed for the window to open on that screen.
+    // setScreen and the geometry are both needed for the window to open on that screen. The geometry
+    // also makes it fill the screen where no window manager acts on the full-screen state (a kiosk
+    // session); a window manager that does keeps it as it is.
     if (screen_) {
         setScreen(screen_);
-        move(screen_->geometry().topLeft());
+        setGeometry(screen_->geometry());
     }
     showFullScreen();
     raise();

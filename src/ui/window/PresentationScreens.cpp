@@ -2,6 +2,7 @@
 
 #include <QActionGroup>
 #include <QGuiApplication>
+#include <QHash>
 #include <QMenu>
 #include <QScreen>
 #include <QSettings>
@@ -10,6 +11,27 @@
 
 namespace {
 const QString kChosenScreenKey = QStringLiteral("FullScreen/screen");
+
+// Screens by the names the user sees and the choice is kept under. Names are usually connectors
+// ("HDMI-1"), but two X screens of one display are both called "screen": the second and later of a
+// name are told apart as "screen #2", ... in the system's order.
+QList<std::pair<QScreen *, QString>> namedScreens() {
+    QList<std::pair<QScreen *, QString>> named;
+    QHash<QString, int> seen;
+    for (QScreen *screen : QGuiApplication::screens()) {
+        const int n = ++seen[screen->name()];
+        named.append({screen, n == 1 ? screen->name() : QStringLiteral("%1 #%2").arg(screen->name()).arg(n)});
+    }
+    return named;
+}
+
+// A screen being removed may already be off Qt's list: its own name stands then.
+QString nameOf(const QScreen *screen) {
+    if (!screen) return {};
+    for (const auto &[each, name] : namedScreens())
+        if (each == screen) return name;
+    return screen->name();
+}
 } // namespace
 
 PresentationScreens::PresentationScreens(std::function<QScreen *()> windowScreen, QObject *parent)
@@ -23,20 +45,20 @@ PresentationScreens::PresentationScreens(std::function<QScreen *()> windowScreen
 // `leaving` may still be on Qt's list while its removal is told.
 void PresentationScreens::refresh(QScreen *leaving) {
     QList<ScreenChoice::Screen> screens;
-    for (QScreen *screen : QGuiApplication::screens())
-        if (screen != leaving) screens.append({screen->name(), screen->size()});
+    for (const auto &[screen, name] : namedScreens())
+        if (screen != leaving) screens.append({name, screen->size()});
     choice_.setScreens(screens);
 }
 
 QScreen *PresentationScreens::screenNamed(const QString &name) {
-    for (QScreen *screen : QGuiApplication::screens())
-        if (screen->name() == name) return screen;
+    for (const auto &[screen, each] : namedScreens())
+        if (each == name) return screen;
     return nullptr;
 }
 
 QScreen *PresentationScreens::target() const {
     QScreen *window = windowScreen_();
-    QScreen *screen = screenNamed(choice_.target(window ? window->name() : QString()));
+    QScreen *screen = screenNamed(choice_.target(nameOf(window)));
     return screen ? screen : window;
 }
 
@@ -48,13 +70,13 @@ void PresentationScreens::presentOn(const QString &name) {
 
 // Qt moves the windows of a screen that goes, but not full screen.
 void PresentationScreens::screenRemoved(QScreen *removed) {
-    const QString gone = removed->name();
+    const QString gone = nameOf(removed);
+    const QString showingName = nameOf(showing_);
+    QScreen *window = windowScreen_();
+    const QString windowName = window != removed ? nameOf(window) : QString();
     refresh(removed);
     if (!showing_) return;
-    const QString showingName = showing_ == removed ? gone : showing_->name();
-    QScreen *window = windowScreen_();
-    const QString next =
-        choice_.afterRemoval(showingName, gone, window && window != removed ? window->name() : QString());
+    const QString next = choice_.afterRemoval(showingName, gone, windowName);
     if (next == showingName) return;
     DCLog("The screen %s went away during full screen; the picture moves to %s", qUtf8Printable(gone),
           qUtf8Printable(next));
@@ -82,7 +104,7 @@ void PresentationScreens::fillMenu(QMenu *menu) {
     for (const ScreenChoice::Screen &screen : choice_.screens()) {
         QAction *item = menu->addAction(ScreenChoice::title(screen));
         item->setCheckable(true);
-        item->setChecked(current && current->name() == screen.name);
+        item->setChecked(current && nameOf(current) == screen.name);
         group->addAction(item);
         connect(item, &QAction::triggered, this, [this, name = screen.name] { presentOn(name); });
     }

@@ -87,6 +87,19 @@ TEST(FloaterGeometry, TopRowHangsFiftyBelowTheTop) {
     EXPECT_DOUBLE_EQ(close.center().y(), 750);
 }
 
+// A bar wider than the room left of the close button gives way to it on a small projector.
+TEST(FloaterGeometry, TheBarLeavesTheCloseButtonFree) {
+    Sizes sizes = floaterSizes();
+    sizes.toolbarContainer = QSizeF(900, 30);
+    const QRectF screen(0, 0, 1024, 768);
+    const QRectF close = place(Floater::Close, screen, true, sizes);
+    const QRectF bar = place(Floater::ToolbarContainer, screen, true, sizes);
+    EXPECT_DOUBLE_EQ(bar.right(), close.left() - kControlSpacing);
+    EXPECT_DOUBLE_EQ(bar.width(), 900);
+    sizes.toolbarContainer = QSizeF(1000, 30); // wider than the room: it starts at the left edge
+    EXPECT_DOUBLE_EQ(place(Floater::ToolbarContainer, screen, true, sizes).left(), 0);
+}
+
 TEST(FloaterGeometry, ToolbarContainerWidthCountsFiveBetweenNeighbours) {
     EXPECT_EQ(toolbarContainerWidth({}), 0);
     EXPECT_EQ(toolbarContainerWidth({100}), 100);
