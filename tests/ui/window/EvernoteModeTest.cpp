@@ -14,6 +14,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include "EvernoteDouble.h"
 #include "app/AppCore.h"
 #include "core/UserDefaults.h"
 #include "evernote/EvernoteService.h"
@@ -69,11 +70,12 @@ class EvernoteModeTest : public QObject {
     std::unique_ptr<DCMainWindowController> window_;
     BrowserCatcher browser_;
 
-    void open(bool withKey) {
+    void open(bool withKey, const EvernoteConfig *config = nullptr) {
         core_ = std::make_unique<AppCore>(coreOptions());
         QString error;
         QVERIFY2(core_->start(&error), qPrintable(error));
-        service_ = std::make_unique<EvernoteService>(loopbackConfig(withKey), UserDefaults::standardUserDefaults(),
+        service_ = std::make_unique<EvernoteService>(config ? *config : loopbackConfig(withKey),
+                                                     UserDefaults::standardUserDefaults(),
                                                      dir_.filePath(QStringLiteral("token")));
         window_ = std::make_unique<DCMainWindowController>(
             MainWindowServices{core_->cameras(), core_->settings(), *core_->capture(), core_->actions(),
@@ -189,6 +191,58 @@ private Q_SLOTS:
         QCOMPARE(evernote().queue().rowCount(), 1);
         evernote().currentAlert()->button(QMessageBox::Ok)->click();
         QVERIFY(!modesLocked());
+    }
+
+    // Against the loopback stand-in of the service: sign in through the desktop's browser, the notebooks
+    // with the chosen one, three photos as one note, and the completion alert's link to the note.
+    void signInAndUploadThreePhotosEndToEnd() {
+        EvernoteDouble service;
+        service.addNotebook("nb-1", "Lessons");
+        service.addNotebook("nb-2", "Korva Notebook");
+        const EvernoteConfig config = service.config();
+        open(true, &config);
+        evernote().useSignInSheet(EvernoteSignInSheet::create(nullptr, QStringLiteral("en-orb"),
+                                                              EvernoteSignInSheet::Kind::SystemBrowser));
+        window_->setMode(3);
+        view().loginButton()->click();
+        QTRY_COMPARE_WITH_TIMEOUT(browser_.opened.size(), 1, 15000); // the authorization page
+        // The browser ends at the callback, which a second launch hands to the running program.
+        QVERIFY(service_->handleCallbackUrl(service.callbackUrl(true)));
+        QTRY_COMPARE_WITH_TIMEOUT(view().loginButton()->text(), QStringLiteral("Logout"), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(view().notebookSelector()->findText(QStringLiteral("Lessons")) >= 0, 15000);
+        const int lessons = view().notebookSelector()->findText(QStringLiteral("Lessons"));
+        view().notebookSelector()->setCurrentIndex(lessons);
+        Q_EMIT view().notebookSelector()->activated(lessons);
+
+        drop({photo("a.jpg"), photo("b.jpg"), photo("c.png")});
+        const QString title = view().noteTitleTextField()->text();
+        view().uploadButton()->click();
+        QVERIFY(!view().uploadButton()->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(evernote().currentAlert() != nullptr, 15000);
+        QMessageBox *alert = evernote().currentAlert();
+        QCOMPARE(alert->text(), QStringLiteral("Upload Completed"));
+        QCOMPARE(alert->informativeText(), QStringLiteral("3 files has already been send to Evernote"));
+        QVERIFY(modesLocked());
+        const auto notes = service.receivedNotes();
+        QCOMPARE(notes.size(), size_t(1));
+        QCOMPARE(notes[0].resources.size(), size_t(3));
+        QCOMPARE(QString::fromStdString(notes[0].notebookGuid), QStringLiteral("nb-1"));
+        QCOMPARE(QString::fromStdString(notes[0].title), title);
+        QCOMPARE(evernote().queue().rowCount(), 3); // until the alert is answered
+
+        browser_.opened.clear();
+        alert->findChild<QAbstractButton *>(QStringLiteral("checkEvernote"))->click();
+        QCOMPARE(browser_.opened.size(), 1);
+        QCOMPARE(browser_.opened[0].path(), QStringLiteral("/Home.action"));
+        QVERIFY2(QRegularExpression(QStringLiteral("^b=nb-1&n=[0-9a-f-]{36}$")).match(browser_.opened[0].fragment()).hasMatch(),
+                 qPrintable(browser_.opened[0].toString()));
+        QCOMPARE(view().descriptionTextField()->text(), QStringLiteral("0 images attached"));
+        QVERIFY(!modesLocked());
+
+        // Signing out asks nothing.
+        view().loginButton()->click();
+        QCOMPARE(view().loginButton()->text(), QStringLiteral("Login"));
+        QCOMPARE(view().notebookSelector()->count(), 0);
     }
 
     // Without a web view the authorization page goes to the desktop's browser.
