@@ -57,7 +57,8 @@ CommandLine CommandLine::parse(const QStringList &arguments) {
         } else if (auto v = takeValue(arguments, i, QStringLiteral("--timer"))) {
             cl.timer = toBoundedInt(*v, 0, 3600);
             if (!cl.timer) cl.error = QStringLiteral("--timer needs whole seconds from 0 to 3600");
-        } else if (arg.startsWith(QLatin1String("en-orb:"), Qt::CaseInsensitive) && cl.callbackUrl.isEmpty()) {
+        } else if (arg.startsWith(QLatin1String("en-orb:"), Qt::CaseInsensitive) &&
+                   cl.callbackUrl.isEmpty()) {
             cl.callbackUrl = QUrl(arg, QUrl::StrictMode);
             if (!cl.callbackUrl.isValid()) cl.error = QStringLiteral("not a valid URL: %1").arg(arg);
         } else {

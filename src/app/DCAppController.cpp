@@ -71,7 +71,8 @@ int DCAppController::run() {
         std::fprintf(stderr, "korva-lectern: %s\n", qUtf8Printable(error));
         return 2;
     }
-    evernote_ = std::make_unique<EvernoteService>(EvernoteConfig::fromBuild(), UserDefaults::standardUserDefaults());
+    evernote_ =
+        std::make_unique<EvernoteService>(EvernoteConfig::fromBuild(), UserDefaults::standardUserDefaults());
     mainWindowController_ = std::make_unique<DCMainWindowController>(
         MainWindowServices{core_.cameras(), core_.settings(), *core_.capture(), core_.actions(),
                            [this] { return core_.showsDemoForMissingCamera(); }, evernote_.get()});

@@ -27,7 +27,9 @@ TEST(LaunchRequest, TheCallbackAndTheTokenCrossTheChannelIntactOnOneLine) {
 }
 
 TEST(LaunchRequest, TheCommandLineTakesOneCallbackUrl) {
-    const auto parse = [](QStringList words) { return CommandLine::parse(QStringList{"korva-lectern"} + words); };
+    const auto parse = [](QStringList words) {
+        return CommandLine::parse(QStringList{"korva-lectern"} + words);
+    };
     const CommandLine one = parse({"en-orb://response?oauth_token=t&oauth_verifier=v"});
     EXPECT_TRUE(one.error.isEmpty());
     EXPECT_EQ(one.callbackUrl.scheme(), QStringLiteral("en-orb"));

@@ -45,7 +45,8 @@ DCEvernoteController::DCEvernoteController(Host host, QWidget *viewParent, QObje
         browser->viewport()->update();
     });
     creator_ = new NotebookCreator(view_);
-    if (host_.mainWindow) signIn_ = EvernoteSignInSheet::create(host_.mainWindow, EvernoteService::callbackScheme());
+    if (host_.mainWindow)
+        signIn_ = EvernoteSignInSheet::create(host_.mainWindow, EvernoteService::callbackScheme());
     view_->descriptionTextField()->setText(model_.queue().countText());
     connectView();
     if (!isAvailable()) {
@@ -80,7 +81,8 @@ void DCEvernoteController::connectView() {
     });
     connect(&queue, &UploadQueueModel::scrollToRowRequested, v->imageBrowserView(),
             [this](int row) { view_->imageBrowserView()->scrollTo(thumbnails_->index(row, 0)); });
-    connect(v->imageBrowserView(), &UploadQueueBrowser::fileDropped, this, &DCEvernoteController::acceptFileDrag);
+    connect(v->imageBrowserView(), &UploadQueueBrowser::fileDropped, this,
+            &DCEvernoteController::acceptFileDrag);
     connect(v->imageBrowserView(), &UploadQueueBrowser::deleteRequested, this,
             &DCEvernoteController::deleteSelected);
     connect(v->leftButton(), &QPushButton::clicked, this, &DCEvernoteController::openEvernoteFileSelector);
@@ -89,24 +91,28 @@ void DCEvernoteController::connectView() {
     });
     connect(v->uploadButton(), &QPushButton::clicked, this, &DCEvernoteController::upload);
     connect(v->loginButton(), &QPushButton::clicked, this, &DCEvernoteController::login);
-    connect(v->gotoNotebookButton(), &QToolButton::clicked, this, &DCEvernoteController::gotoSelectedNotebook);
-    connect(v->createNotebookButton(), &QToolButton::clicked, this, &DCEvernoteController::openNotebookCreater);
+    connect(v->gotoNotebookButton(), &QToolButton::clicked, this,
+            &DCEvernoteController::gotoSelectedNotebook);
+    connect(v->createNotebookButton(), &QToolButton::clicked, this,
+            &DCEvernoteController::openNotebookCreater);
     connect(v->gotoEvernoteButton(), &QPushButton::clicked, this, &DCEvernoteController::openEvernoteWebSite);
     connect(v->notebookSelector(), &QComboBox::activated, &model_, &EvernoteModeModel::setSelectedNotebook);
     connect(&model_, &EvernoteModeModel::notebooksChanged, this, &DCEvernoteController::mirrorNotebooks);
     connect(&model_, &EvernoteModeModel::selectedNotebookChanged, v->notebookSelector(),
             &QComboBox::setCurrentIndex);
     connect(&model_, &EvernoteModeModel::uploadingChanged, this, [this](bool uploading) {
-        view_->uploadButton()->setIcon(Icons::icon(uploading ? QStringLiteral("uploading") : QStringLiteral("sent")));
+        view_->uploadButton()->setIcon(
+            Icons::icon(uploading ? QStringLiteral("uploading") : QStringLiteral("sent")));
         view_->uploadButton()->setEnabled(!uploading && model_.queue().rowCount() > 0);
         updateSnapshotButton();
     });
-    connect(&model_, &EvernoteModeModel::photosMissing, this, [this](const QStringList &names, bool nothingLeft) {
-        QString text = tr("These photos are no longer there and were left out of the note: %1")
-                           .arg(names.join(QStringLiteral(", ")));
-        if (nothingLeft) text += QLatin1Char('\n') + tr("Nothing was uploaded.");
-        showAlert(tr("Attention"), text);
-    });
+    connect(&model_, &EvernoteModeModel::photosMissing, this,
+            [this](const QStringList &names, bool nothingLeft) {
+                QString text = tr("These photos are no longer there and were left out of the note: %1")
+                                   .arg(names.join(QStringLiteral(", ")));
+                if (nothingLeft) text += QLatin1Char('\n') + tr("Nothing was uploaded.");
+                showAlert(tr("Attention"), text);
+            });
     connect(&model_, &EvernoteModeModel::uploadCompleted, this, &DCEvernoteController::uploadCompleted);
     view_->uploadButton()->setEnabled(false);
     updateSnapshotButton();
@@ -133,21 +139,24 @@ void DCEvernoteController::connectService() {
     connect(service, &EvernoteService::notebooksListed, &model_, &EvernoteModeModel::setNotebooks);
     connect(service, &EvernoteService::notebookCreated, &model_, &EvernoteModeModel::notebookCreated);
     connect(service, &EvernoteService::notebookNotCreated, &model_, &EvernoteModeModel::notebookNotCreated);
-    connect(service, &EvernoteService::noteUploaded, this, [this](const QString &note, const QString &notebook) {
-        // Full screen shows no alert: nobody may be at the computer to close it.
-        const bool alert = !host_.window || host_.window->mode() != WindowMode::FullScreen;
-        model_.uploadFinished(note, notebook, alert);
-    });
-    connect(service, &EvernoteService::uploadFailed, this, [this](const QString &title, const QString &message) {
-        model_.uploadFailed();
-        showAlert(title, message);
-    });
+    connect(service, &EvernoteService::noteUploaded, this,
+            [this](const QString &note, const QString &notebook) {
+                // Full screen shows no alert: nobody may be at the computer to close it.
+                const bool alert = !host_.window || host_.window->mode() != WindowMode::FullScreen;
+                model_.uploadFinished(note, notebook, alert);
+            });
+    connect(service, &EvernoteService::uploadFailed, this,
+            [this](const QString &title, const QString &message) {
+                model_.uploadFailed();
+                showAlert(title, message);
+            });
     connect(service, &EvernoteService::requestFailed, this,
             [this](const QString &title, const QString &message) { showAlert(title, message); });
     if (!signIn_) return;
     connect(service, &EvernoteService::authorizationPageReady, signIn_.get(),
             &EvernoteSignInSheet::showAuthorizationPage);
-    connect(signIn_.get(), &EvernoteSignInSheet::callbackReceived, service, &EvernoteService::handleCallbackUrl);
+    connect(signIn_.get(), &EvernoteSignInSheet::callbackReceived, service,
+            &EvernoteService::handleCallbackUrl);
     connect(signIn_.get(), &EvernoteSignInSheet::cancelled, service, &EvernoteService::cancelSignIn);
     connect(signIn_.get(), &EvernoteSignInSheet::failed, this,
             [this](const QString &message) { showAlert(tr("Attention"), message); });
@@ -215,10 +224,11 @@ void DCEvernoteController::upload() {
 
 void DCEvernoteController::deleteSelected() {
     if (model_.queue().selectedRows().isEmpty()) return;
-    QMessageBox *box = showAlert(tr("Attention"), tr("Remove the selected image(s)."), [this](QMessageBox *answered) {
-        if (answered->standardButton(answered->clickedButton()) == QMessageBox::Ok)
-            model_.queue().removeSelected();
-    });
+    QMessageBox *box =
+        showAlert(tr("Attention"), tr("Remove the selected image(s)."), [this](QMessageBox *answered) {
+            if (answered->standardButton(answered->clickedButton()) == QMessageBox::Ok)
+                model_.queue().removeSelected();
+        });
     box->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
     box->setDefaultButton(QMessageBox::Ok);
 }
@@ -255,15 +265,18 @@ void DCEvernoteController::openNotebookCreater() {
 }
 
 void DCEvernoteController::uploadCompleted(int count, const QString &notebookGuid, const QString &noteGuid) {
-    QMessageBox *box =
-        showAlert(tr("Upload Completed"), EvernoteModeModel::completedText(count), [this, notebookGuid, noteGuid](QMessageBox *answered) {
+    QMessageBox *box = showAlert(
+        tr("Upload Completed"), EvernoteModeModel::completedText(count),
+        [this, notebookGuid, noteGuid](QMessageBox *answered) {
             model_.completedAlertEnded();
-            if (answered->clickedButton() && answered->clickedButton()->objectName() == QLatin1String("checkEvernote") && host_.service)
+            if (answered->clickedButton() &&
+                answered->clickedButton()->objectName() == QLatin1String("checkEvernote") && host_.service)
                 openInBrowser(host_.service->config().notePageUrl(notebookGuid, noteGuid));
         });
     box->setStandardButtons(QMessageBox::NoButton);
     box->setDefaultButton(box->addButton(tr("OK"), QMessageBox::AcceptRole));
-    box->addButton(tr("Check Evernote now"), QMessageBox::ActionRole)->setObjectName(QStringLiteral("checkEvernote"));
+    box->addButton(tr("Check Evernote now"), QMessageBox::ActionRole)
+        ->setObjectName(QStringLiteral("checkEvernote"));
 }
 
 QMessageBox *DCEvernoteController::showAlert(const QString &text, const QString &informative,

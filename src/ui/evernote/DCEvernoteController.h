@@ -31,10 +31,10 @@ public:
     struct Host {
         QWidget *mainWindow = nullptr;
         MainWindowModel *window = nullptr;
-        EvernoteService *service = nullptr;      // null: no uploads in this program
-        std::function<bool()> cameraPresent;     // null: never
+        EvernoteService *service = nullptr;       // null: no uploads in this program
+        std::function<bool()> cameraPresent;      // null: never
         std::function<void()> openSnapshotWindow; // the view's snapshot button
-        std::function<QString()> libraryFolder;  // where the file selector starts
+        std::function<QString()> libraryFolder;   // where the file selector starts
     };
     DCEvernoteController(Host host, QWidget *viewParent, QObject *parent = nullptr);
     ~DCEvernoteController() override;

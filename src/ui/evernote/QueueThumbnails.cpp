@@ -5,7 +5,6 @@
 #include <QPointer>
 #include <QThreadPool>
 
-
 QueueThumbnails::QueueThumbnails(ThumbnailCache cache, int pathRole, QObject *parent)
     : QIdentityProxyModel(parent), cache_(std::move(cache)), pathRole_(pathRole) {}
 

@@ -7,7 +7,6 @@
 
 #include "photos/ThumbnailCache.h"
 
-
 // Gives the queue's rows their thumbnails. Pictures are made on Qt's thread pool (decoding never runs
 // on the main thread); a row shows nothing until its picture is there.
 class QueueThumbnails : public QIdentityProxyModel {

@@ -17,7 +17,8 @@ namespace {
 
 class CallbackCatchingPage : public QWebEnginePage {
 public:
-    CallbackCatchingPage(std::function<bool(const QUrl &)> filter, QWebEngineProfile *profile, QObject *parent)
+    CallbackCatchingPage(std::function<bool(const QUrl &)> filter, QWebEngineProfile *profile,
+                         QObject *parent)
         : QWebEnginePage(profile, parent), filter_(std::move(filter)) {}
 
 protected:

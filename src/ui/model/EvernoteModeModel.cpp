@@ -7,8 +7,8 @@ EvernoteModeModel::EvernoteModeModel(QObject *parent) : QObject(parent) {}
 QString EvernoteModeModel::noteTitle(const QDateTime &when) {
     // Qt's "hh" is the 24-hour clock unless an AM/PM marker is in the format: the hour is made here.
     const int hour = when.time().hour() % 12 == 0 ? 12 : when.time().hour() % 12;
-    const QString stamp = when.toString(QStringLiteral("yyyy-MM-dd %1:mm:ss"))
-                              .arg(hour, 2, 10, QLatin1Char('0'));
+    const QString stamp =
+        when.toString(QStringLiteral("yyyy-MM-dd %1:mm:ss")).arg(hour, 2, 10, QLatin1Char('0'));
     return tr("Korva note created at %1").arg(stamp);
 }
 
@@ -78,7 +78,8 @@ void EvernoteModeModel::upload(const QString &title) {
     Q_EMIT uploadRequested(title, batch.paths, chosenNotebook());
 }
 
-void EvernoteModeModel::uploadFinished(const QString &noteGuid, const QString &notebookGuid, bool alertShown) {
+void EvernoteModeModel::uploadFinished(const QString &noteGuid, const QString &notebookGuid,
+                                       bool alertShown) {
     setUploading(false);
     DCLog("Upload items uploadFinished");
     if (!alertShown) return completedAlertEnded();

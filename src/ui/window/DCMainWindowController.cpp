@@ -229,8 +229,9 @@ void DCMainWindowController::buildReviewToolbar() {
     zoom->setTitle(tr("Zoom"));
     zoom->setEnabled(false);
     reviewModeToolbar_->addWidget(zoom);
-    QAction *toQueue = reviewModeToolbar_->addAction(Icons::icon(QStringLiteral("Evernote-Down")), tr("Evernote"),
-                                                     this, &DCMainWindowController::addReviewingItemsToEvernoteQueue);
+    QAction *toQueue =
+        reviewModeToolbar_->addAction(Icons::icon(QStringLiteral("Evernote-Down")), tr("Evernote"), this,
+                                      &DCMainWindowController::addReviewingItemsToEvernoteQueue);
     toQueue->setObjectName(QStringLiteral("addToEvernoteQueue"));
     toQueue->setToolTip(tr("Add the selected photos to the Evernote upload queue"));
     reviewModeToolbar_->hide();
@@ -256,15 +257,19 @@ void DCMainWindowController::connectModels() {
             [this] { QApplication::alert(window_.get()); });
     // The Evernote view gets a fresh note title each time it shows; the photo taken in the snapshot
     // sheet joins its queue.
-    connect(model, &MainWindowModel::currentViewChanged, evernoteController_, [this](MainWindowModel::View view) {
-        if (view == MainWindowModel::View::Evernote) evernoteController_->viewWillAppear();
-    });
-    connect(model, &MainWindowModel::selectAllUploadsRequested, evernoteController_, &DCEvernoteController::selectAll);
-    connect(model, &MainWindowModel::titleChanged, evernoteController_, &DCEvernoteController::updateSnapshotButton);
-    connect(reactions_.get(), &MainWindowReactions::uploadQueueAppendRequested, evernoteController_, [this](int row) {
-        if (const FileItem *item = library_->itemAt(row))
-            evernoteController_->addFileItemToQueue(std::make_unique<FileItem>(*item));
-    });
+    connect(model, &MainWindowModel::currentViewChanged, evernoteController_,
+            [this](MainWindowModel::View view) {
+                if (view == MainWindowModel::View::Evernote) evernoteController_->viewWillAppear();
+            });
+    connect(model, &MainWindowModel::selectAllUploadsRequested, evernoteController_,
+            &DCEvernoteController::selectAll);
+    connect(model, &MainWindowModel::titleChanged, evernoteController_,
+            &DCEvernoteController::updateSnapshotButton);
+    connect(reactions_.get(), &MainWindowReactions::uploadQueueAppendRequested, evernoteController_,
+            [this](int row) {
+                if (const FileItem *item = library_->itemAt(row))
+                    evernoteController_->addFileItemToQueue(std::make_unique<FileItem>(*item));
+            });
     connect(library_.get(), &PhotoLibraryModel::scrollToRowRequested, albumView_,
             [this](int row) { albumView_->scrollTo(library_->index(row)); });
     updateModeButtons();

@@ -1,10 +1,10 @@
 #include "ui/model/EvernoteModeModel.h"
 
-#include <gtest/gtest.h>
-
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -38,7 +38,7 @@ TEST(UploadQueueModel, DropsTakeJpgAndPngInAnyCaseAndNothingElse) {
     const struct {
         const char *name;
         bool taken;
-    } cases[] = {{"a.jpg", true},  {"b.JPG", true},  {"c.png", true}, {"d.Png", true},
+    } cases[] = {{"a.jpg", true},   {"b.JPG", true},  {"c.png", true}, {"d.Png", true},
                  {"e.jpeg", false}, {"f.gif", false}, {"jpg", false},  {"g.jpg.txt", false}};
     QStringList expected;
     for (const auto &c : cases) {
@@ -55,8 +55,8 @@ TEST(UploadQueueModel, TheSelectionStaysOnTheRowOrFallsBackToTheLast) {
         int expected; // -1: nothing selected
         QString count;
     } cases[] = {
-        {{1}, 1, "3 images attached"},         // the next photo moves up into the row
-        {{3}, 2, "3 images attached"},         // the last one went: the new last
+        {{1}, 1, "3 images attached"}, // the next photo moves up into the row
+        {{3}, 2, "3 images attached"}, // the last one went: the new last
         {{0, 1, 2, 3}, -1, "0 images attached"},
     };
     for (const auto &c : cases) {
@@ -86,7 +86,11 @@ TEST(EvernoteModeModel, TheTitleUsesTheTwelveHourClockWithoutMarker) {
     const struct {
         QTime time;
         const char *expected;
-    } cases[] = {{{0, 5, 9}, "12:05:09"}, {{9, 0, 0}, "09:00:00"}, {{12, 30, 0}, "12:30:00"}, {{13, 5, 9}, "01:05:09"}, {{23, 59, 59}, "11:59:59"}};
+    } cases[] = {{{0, 5, 9}, "12:05:09"},
+                 {{9, 0, 0}, "09:00:00"},
+                 {{12, 30, 0}, "12:30:00"},
+                 {{13, 5, 9}, "01:05:09"},
+                 {{23, 59, 59}, "11:59:59"}};
     for (const auto &c : cases)
         EXPECT_EQ(EvernoteModeModel::noteTitle(QDateTime(QDate(2026, 3, 4), c.time)),
                   QStringLiteral("Korva note created at 2026-03-04 ") + QLatin1String(c.expected));
@@ -126,8 +130,8 @@ TEST(EvernoteModeModel, UploadSendsEachPhotoOnceAndLeavesOutVanishedOnes) {
     rig.model.setSignedIn(true);
     rig.model.upload(QStringLiteral("t"));
     ASSERT_EQ(sent.count(), 1);
-    EXPECT_EQ(sent[0][1].toStringList(),
-              (QStringList{rig.dir.filePath(QStringLiteral("a.jpg")), rig.dir.filePath(QStringLiteral("b.png"))}));
+    EXPECT_EQ(sent[0][1].toStringList(), (QStringList{rig.dir.filePath(QStringLiteral("a.jpg")),
+                                                      rig.dir.filePath(QStringLiteral("b.png"))}));
     ASSERT_EQ(missing.count(), 1);
     EXPECT_EQ(missing[0][0].toStringList(), QStringList{QStringLiteral("gone.jpg")});
     EXPECT_EQ(rig.names(), (QStringList{"a.jpg", "b.png", "a.jpg"}));
@@ -156,7 +160,8 @@ TEST(EvernoteModeModel, OnlyTheSentPhotosLeaveAndOnlyAfterSuccess) {
         if (outcome == QLatin1String("failed")) {
             rig.model.uploadFailed();
         } else {
-            rig.model.uploadFinished(QStringLiteral("n"), QStringLiteral("b"), outcome == QLatin1String("alert"));
+            rig.model.uploadFinished(QStringLiteral("n"), QStringLiteral("b"),
+                                     outcome == QLatin1String("alert"));
             if (outcome == QLatin1String("alert")) {
                 ASSERT_EQ(completed.count(), 1);
                 EXPECT_EQ(completed[0][0].toInt(), 2);

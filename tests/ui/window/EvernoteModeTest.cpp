@@ -30,7 +30,8 @@
 #ifdef KL_WITH_WEBENGINE
 #include "ui/evernote/WebSignInSheet.h"
 // As the program does, before the application object.
-static const bool kCallbackSchemeRegistered = (WebSignInSheet::registerCallbackScheme(QStringLiteral("en-orb")), true);
+static const bool kCallbackSchemeRegistered =
+    (WebSignInSheet::registerCallbackScheme(QStringLiteral("en-orb")), true);
 #endif
 
 namespace {
@@ -234,7 +235,9 @@ private Q_SLOTS:
         alert->findChild<QAbstractButton *>(QStringLiteral("checkEvernote"))->click();
         QCOMPARE(browser_.opened.size(), 1);
         QCOMPARE(browser_.opened[0].path(), QStringLiteral("/Home.action"));
-        QVERIFY2(QRegularExpression(QStringLiteral("^b=nb-1&n=[0-9a-f-]{36}$")).match(browser_.opened[0].fragment()).hasMatch(),
+        QVERIFY2(QRegularExpression(QStringLiteral("^b=nb-1&n=[0-9a-f-]{36}$"))
+                     .match(browser_.opened[0].fragment())
+                     .hasMatch(),
                  qPrintable(browser_.opened[0].toString()));
         QCOMPARE(view().descriptionTextField()->text(), QStringLiteral("0 images attached"));
         QVERIFY(!modesLocked());
