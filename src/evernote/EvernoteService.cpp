@@ -6,7 +6,6 @@
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QTimer>
-#include <QUrlQuery>
 
 #include "core/DCLog.h"
 #include "core/MainThread.h"
