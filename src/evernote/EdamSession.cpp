@@ -71,7 +71,26 @@ std::shared_ptr<apache::thrift::transport::TSSLSocketFactory> tlsFactory(const E
     return factory;
 }
 
-std::shared_ptr<TBinaryProtocol> openProtocol(const EvernoteConfig &config, const QUrl &url) {
+// One call's connection, registered with the canceller while it is open.
+class OpenCall {
+public:
+    OpenCall(const EvernoteConfig &config, const QUrl &url, std::shared_ptr<EdamCallCanceller> canceller);
+    ~OpenCall() {
+        if (canceller_ && fd_ >= 0) canceller_->remove(fd_);
+    }
+    OpenCall(const OpenCall &) = delete;
+    OpenCall &operator=(const OpenCall &) = delete;
+
+    std::shared_ptr<TBinaryProtocol> protocol;
+
+private:
+    std::shared_ptr<EdamCallCanceller> canceller_;
+    int fd_ = -1;
+};
+
+OpenCall::OpenCall(const EvernoteConfig &config, const QUrl &url,
+                   std::shared_ptr<EdamCallCanceller> canceller)
+    : canceller_(std::move(canceller)) {
     static const bool logging = (apache::thrift::GlobalOutput.setOutputFunction(logThrift), true);
     (void)logging;
     const bool https = url.scheme() == QStringLiteral("https");
@@ -94,32 +113,43 @@ std::shared_ptr<TBinaryProtocol> openProtocol(const EvernoteConfig &config, cons
     QString path = url.path(QUrl::FullyEncoded);
     if (url.hasQuery()) path += u'?' + url.query(QUrl::FullyEncoded);
     auto http = std::make_shared<THttpClient>(bounded, hostHeader, path.toStdString());
+    const auto cancelled = [] { return TTransportException(TTransportException::INTERRUPTED, "cancelled"); };
+    if (canceller_ && canceller_->isCancelled()) throw cancelled();
     http->open();
-    return std::make_shared<TBinaryProtocol>(http, EdamSession::kMaxStringBytes,
-                                             EdamSession::kMaxContainerItems, false, true);
+    if (canceller_) {
+        if (!canceller_->add(socket->getSocketFD())) throw cancelled();
+        fd_ = socket->getSocketFD();
+    }
+    protocol = std::make_shared<TBinaryProtocol>(http, EdamSession::kMaxStringBytes,
+                                                 EdamSession::kMaxContainerItems, false, true);
 }
 
 } // namespace
 
-EdamSession::EdamSession(EvernoteConfig config, std::string token, QUrl noteStoreUrl)
-    : config_(std::move(config)), token_(std::move(token)), noteStoreUrl_(std::move(noteStoreUrl)) {}
+EdamSession::EdamSession(EvernoteConfig config, std::string token, QUrl noteStoreUrl,
+                         std::shared_ptr<EdamCallCanceller> canceller)
+    : config_(std::move(config)), token_(std::move(token)), noteStoreUrl_(std::move(noteStoreUrl)),
+      canceller_(std::move(canceller)) {}
 
 edam::User EdamSession::getUser() {
-    edam::UserStoreClient client(openProtocol(config_, config_.serviceUrl(QStringLiteral("/edam/user"))));
+    OpenCall call(config_, config_.serviceUrl(QStringLiteral("/edam/user")), canceller_);
+    edam::UserStoreClient client(call.protocol);
     edam::User user;
     client.getUser(user, token_);
     return user;
 }
 
 std::vector<edam::Notebook> EdamSession::listNotebooks() {
-    edam::NoteStoreClient client(openProtocol(config_, noteStoreUrl_));
+    OpenCall call(config_, noteStoreUrl_, canceller_);
+    edam::NoteStoreClient client(call.protocol);
     std::vector<edam::Notebook> notebooks;
     client.listNotebooks(notebooks, token_);
     return notebooks;
 }
 
 edam::Notebook EdamSession::createNotebook(const QString &name) {
-    edam::NoteStoreClient client(openProtocol(config_, noteStoreUrl_));
+    OpenCall call(config_, noteStoreUrl_, canceller_);
+    edam::NoteStoreClient client(call.protocol);
     edam::Notebook notebook;
     notebook.__set_name(name.toStdString());
     edam::Notebook created;
@@ -128,7 +158,8 @@ edam::Notebook EdamSession::createNotebook(const QString &name) {
 }
 
 edam::Note EdamSession::createNote(const edam::Note &note) {
-    edam::NoteStoreClient client(openProtocol(config_, noteStoreUrl_));
+    OpenCall call(config_, noteStoreUrl_, canceller_);
+    edam::NoteStoreClient client(call.protocol);
     edam::Note created;
     client.createNote(created, token_, note);
     return created;

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QUrl>
 
+#include "evernote/EdamCallCanceller.h"
 #include "evernote/EvernoteConfig.h"
 #include "evernote/generated/Edam_types.h"
 
@@ -21,7 +22,9 @@ public:
     static constexpr int32_t kMaxContainerItems = 10000;
     static constexpr uint64_t kMaxReplyBytes = 16 * 1024 * 1024;
 
-    EdamSession(EvernoteConfig config, std::string token, QUrl noteStoreUrl);
+    // `canceller`, when given, can cut the calls short from another thread.
+    EdamSession(EvernoteConfig config, std::string token, QUrl noteStoreUrl,
+                std::shared_ptr<EdamCallCanceller> canceller = nullptr);
 
     edam::User getUser();
     std::vector<edam::Notebook> listNotebooks();
@@ -34,6 +37,7 @@ private:
     EvernoteConfig config_;
     std::string token_;
     QUrl noteStoreUrl_;
+    std::shared_ptr<EdamCallCanceller> canceller_;
 };
 
 // What went wrong, for the log and for "Error: %1": the code's text for the service's own exceptions.

@@ -1,7 +1,6 @@
 #include "evernote/EvernoteConfig.h"
 
 #include <QHostAddress>
-#include <QUrlQuery>
 
 #include "core/DCLog.h"
 

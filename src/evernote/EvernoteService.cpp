@@ -6,7 +6,6 @@
 #include <QSslCertificate>
 #include <QSslConfiguration>
 #include <QTimer>
-#include <QUrlQuery>
 
 #include "core/DCLog.h"
 #include "core/MainThread.h"
@@ -61,6 +60,7 @@ public:
     // Bumped at sign-out: what the old account's calls bring back afterwards is dropped.
     quint64 generation = 0;
 
+    std::shared_ptr<EdamCallCanceller> canceller = std::make_shared<EdamCallCanceller>();
     // Last, so it is finished and joined before the rest goes.
     OperationQueue queue{"evernote"};
 };
@@ -74,6 +74,9 @@ EvernoteService::EvernoteService(EvernoteConfig config, UserDefaults &defaults, 
 
 EvernoteService::~EvernoteService() {
     if (d_->pendingReply) d_->pendingReply->abort();
+    // What is queued still runs (the token file and the defaults are written), but no call waits for
+    // the service any more.
+    d_->canceller->cancelAll();
 }
 
 void EvernoteService::setState(State state) {
@@ -337,7 +340,8 @@ void EvernoteService::adoptAccount(const QString &token, const QString &noteStor
 }
 
 EdamSession EvernoteService::makeSession() const {
-    return EdamSession(config_, d_->token.toStdString(), QUrl(d_->noteStoreUrl, QUrl::StrictMode));
+    return EdamSession(config_, d_->token.toStdString(), QUrl(d_->noteStoreUrl, QUrl::StrictMode),
+                       d_->canceller);
 }
 
 // ---- notebooks --------------------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <QCryptographicHash>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -80,10 +81,10 @@ class EvernoteServiceTest : public ::testing::Test {
 protected:
     void SetUp() override { makeService(double_.config()); }
 
-    void makeService(EvernoteConfig config) {
+    void makeService(EvernoteConfig config, int timeoutMs = 1500) {
         recorder_.reset();
         service_.reset();
-        config.timeoutMs = 1500;
+        config.timeoutMs = timeoutMs;
         service_ = std::make_unique<EvernoteService>(config, defaults_, tokenPath());
         recorder_ = std::make_unique<Recorder>(*service_);
     }
@@ -217,6 +218,19 @@ TEST_F(EvernoteServiceTest, FailedCallsGiveClearTextsAndLeaveTheServiceUsable) {
     EXPECT_TRUE(double_.receivedNotes().empty());
     EXPECT_EQ(upload({path}, recorder_->notebooks.value(0)), "");
     EXPECT_EQ(double_.receivedNotes().size(), 1u);
+}
+
+TEST_F(EvernoteServiceTest, QuittingDuringAStalledCallDoesNotWaitForTheServer) {
+    makeService(double_.config(), 60000);
+    signIn();
+    double_.setFault(Fault::Stall, "listNotebooks");
+    service_->uploadNote("Lesson", {photo("a.jpg", "a")}, recorder_->notebooks.value(0));
+    waitUntil([] { return false; }, std::chrono::milliseconds(300)); // the call reaches the server
+    QElapsedTimer quitting;
+    quitting.start();
+    service_.reset();
+    EXPECT_LT(quitting.elapsed(), 10000); // far below the call's own 60 s timeout
+    double_.releaseStalls();
 }
 
 TEST_F(EvernoteServiceTest, APhotoGoneFromTheQueueFailsTheUploadAndNothingIsSent) {
