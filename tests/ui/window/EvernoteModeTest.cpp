@@ -16,16 +16,20 @@
 
 #include "EvernoteDouble.h"
 #include "app/AppCore.h"
+#include "core/DCNotificationCenter.h"
+#include "core/DCVocabulary.h"
 #include "core/UserDefaults.h"
 #include "evernote/EvernoteService.h"
 #include "photos/FileItem.h"
 #include "support/QtTestMain.h"
+#include "ui/controls/DCButtonView.h"
 #include "ui/evernote/DCEvernoteController.h"
 #include "ui/evernote/DCEvernoteView.h"
 #include "ui/evernote/EvernoteSignInSheet.h"
 #include "ui/evernote/UploadQueueBrowser.h"
 #include "ui/model/PhotoLibraryModel.h"
 #include "ui/window/DCMainWindowController.h"
+#include "ui/window/DCSnapshotWindowController.h"
 
 #ifdef KL_WITH_WEBENGINE
 #include "ui/evernote/WebSignInSheet.h"
@@ -83,6 +87,7 @@ class EvernoteModeTest : public QObject {
                                [] { return false; }, service_.get()});
         window_->setMode(0);
         window_->showWindow();
+        QVERIFY2(core_->startToMonitor(&error), qPrintable(error));
     }
     DCEvernoteController &evernote() { return *window_->evernoteController(); }
     DCEvernoteView &view() { return *evernote().view(); }
@@ -169,6 +174,15 @@ private Q_SLOTS:
             QStringLiteral("^Korva note created at \\d{4}-\\d\\d-\\d\\d (0[1-9]|1[0-2]):[0-5]\\d:[0-5]\\d$"));
         QVERIFY2(title.match(view().noteTitleTextField()->text()).hasMatch(),
                  qPrintable(view().noteTitleTextField()->text()));
+        // The Evernote view's snapshot button opens the sheet; the photo taken in it joins the queue.
+        QTRY_VERIFY_WITH_TIMEOUT(view().snapshotButton()->isEnabled(), 15000); // once the camera is there
+        view().snapshotButton()->sendAction();
+        QVERIFY(window_->snapshotWindowController()->isOpen());
+        const QVariantMap created{{DCKey::FileURL, photo(QStringLiteral("p4.jpg"))}};
+        DCNotificationCenter::defaultCenter().postNotificationName(DCNote::DCFileDidCreateNotification,
+                                                                   created);
+        QTRY_COMPARE(evernote().queue().rowCount(), 3);
+        QVERIFY(!window_->snapshotWindowController()->isOpen());
         // The Evernote button stays hidden: this mode is entered from review mode.
         QVERIFY(MainWindowModel::isModeButtonHidden(MainWindowModel::ModeButton::Evernote));
     }
