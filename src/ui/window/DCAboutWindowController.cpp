@@ -51,7 +51,7 @@ void DCAboutWindowController::showShared(QWidget *parent, uint16_t firmwareVersi
 }
 
 QString DCAboutWindowController::softwareVersion() {
-    return AboutInfo::softwareText(QCoreApplication::applicationVersion(), QStringLiteral(KL_BUILD_NUMBER));
+    return AboutInfo::softwareText(QStringLiteral(KL_VERSION), QStringLiteral(KL_BUILD_NUMBER));
 }
 
 void DCAboutWindowController::openSite(const QString &title) {

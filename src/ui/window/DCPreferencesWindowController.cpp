@@ -18,7 +18,6 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QSlider>
-#include <QStackedWidget>
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -62,11 +61,13 @@ DCPreferencesWindowController::DCPreferencesWindowController(PreferencesModel::D
       chooseFolder_(defaultFolderChoice) {
     setWindowTitle(tr("Preferences"));
     setObjectName(QStringLiteral("preferencesWindow"));
-    panes_ = new QStackedWidget(this);
-    panes_->addWidget(buildGeneralPane());
-    panes_->addWidget(buildImagePane());
-    panes_->addWidget(buildSystemPane());
-    setCentralWidget(panes_);
+    // One pane shown at a time; the hidden ones take no room, so the window fits the one shown.
+    auto *content = new QWidget(this);
+    auto *column = new QVBoxLayout(content);
+    panes_ = {buildGeneralPane(), buildImagePane(), buildSystemPane()};
+    for (QWidget *pane : panes_)
+        column->addWidget(pane);
+    setCentralWidget(content);
     buildToolbar();
 
     connect(model_.get(), &PreferencesModel::panesChanged, this, &DCPreferencesWindowController::mirrorPanes);
@@ -75,7 +76,7 @@ DCPreferencesWindowController::DCPreferencesWindowController(PreferencesModel::D
     connect(model_.get(), &PreferencesModel::libraryPathChanged, this,
             [this] { pathField_->setText(model_->libraryPath()); });
     connect(model_.get(), &PreferencesModel::serverAddressChanged, this,
-            [this] { videoStreamServerURL_->setText(model_->serverAddress()); });
+            &DCPreferencesWindowController::showServerAddress);
 }
 
 DCPreferencesWindowController::~DCPreferencesWindowController() = default;
@@ -158,6 +159,7 @@ QWidget *DCPreferencesWindowController::buildGeneralPane() {
     descriptField_ = new QLabel(pane);
     descriptField_->setObjectName(QStringLiteral("descriptField"));
     descriptField_->setWordWrap(true);
+    descriptField_->setMinimumWidth(320);
     form->addRow(tr("Camera button:"), function_);
     form->addRow(QString(), descriptField_);
 
@@ -228,6 +230,7 @@ QWidget *DCPreferencesWindowController::buildSystemPane() {
         pane);
     frequencyDescript->setObjectName(QStringLiteral("frequencyDescript"));
     frequencyDescript->setWordWrap(true);
+    frequencyDescript->setMinimumWidth(320);
     form->addRow(QString(), frequencyDescript);
 
     auto *keepRow = new QVBoxLayout;
@@ -258,6 +261,7 @@ void DCPreferencesWindowController::showWindow() {
     show();
     raise();
     activateWindow();
+    focusPane();
 }
 
 void DCPreferencesWindowController::mirrorPanes() {
@@ -272,14 +276,22 @@ void DCPreferencesWindowController::mirrorPanes() {
     paneActions_[static_cast<int>(shown)]->setChecked(true);
     for (QAbstractButton *button : frequencySwitch_->buttons())
         button->setEnabled(model_->frequencyEnabled());
-    // Only the shown pane sizes the window, which keeps its top-left corner.
-    for (int i = 0; i < panes_->count(); ++i)
-        panes_->widget(i)->setSizePolicy(
-            i == static_cast<int>(shown) ? QSizePolicy::Preferred : QSizePolicy::Ignored,
-            i == static_cast<int>(shown) ? QSizePolicy::Preferred : QSizePolicy::Ignored);
-    panes_->setCurrentIndex(static_cast<int>(shown));
+    for (int i = 0; i < static_cast<int>(panes_.size()); ++i)
+        panes_[i]->setVisible(i == static_cast<int>(shown));
     if (shown == Pane::System) loadVersion();
+    centralWidget()->layout()->activate();
     adjustSize();
+}
+
+void DCPreferencesWindowController::focusPane() {
+    // The keyboard starts in the pane, not on the toolbar.
+    QWidget *page = panes_[static_cast<int>(model_->shownPane())];
+    for (QWidget *w = page->nextInFocusChain(); w && w != page; w = w->nextInFocusChain()) {
+        if (page->isAncestorOf(w) && (w->focusPolicy() & Qt::TabFocus) && w->isEnabled()) {
+            w->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    }
 }
 
 void DCPreferencesWindowController::mirrorCameras() {
@@ -312,9 +324,15 @@ void DCPreferencesWindowController::mirrorChoices() {
     function_->setCurrentIndex(model_->programKeyFunction());
     descriptField_->setText(PreferencesModel::functionDescription(model_->programKeyFunction()));
     videoStreamer_->setChecked(model_->videoStreamer());
-    videoStreamServerURL_->setText(model_->serverAddress());
+    showServerAddress();
     check(frequencySwitch_, model_->frequency());
     check(keepCameraSet_, model_->keepCameraSet());
+}
+
+void DCPreferencesWindowController::showServerAddress() {
+    const QString address = model_->serverAddress();
+    videoStreamServerURL_->setText(address.isEmpty() ? tr("The live picture is not being served.")
+                                                     : tr("Served at %1").arg(address));
 }
 
 void DCPreferencesWindowController::loadVersion() {

@@ -16,7 +16,6 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSlider;
-class QStackedWidget;
 class QToolBar;
 
 // The preferences window: three panes (General, Image Adjustment, System) chosen from its toolbar. It
@@ -50,9 +49,11 @@ private:
     QWidget *buildSystemPane();
     void buildToolbar();
     void mirrorPanes();
+    void focusPane();
     void mirrorCameras();
     void mirrorChoices();
     void loadVersion();
+    void showServerAddress();
     void setPhotoLibraryLocation();
     void applyPrefix();
     void setFunction(int index);
@@ -63,7 +64,7 @@ private:
 
     QToolBar *toolbar_ = nullptr;
     std::array<QAction *, 3> paneActions_{};
-    QStackedWidget *panes_ = nullptr;
+    std::array<QWidget *, 3> panes_{};
 
     QComboBox *videoDevices_ = nullptr;
     std::array<QSlider *, PreferencesModel::kPictureCount> sliders_{};
