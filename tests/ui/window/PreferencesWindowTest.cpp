@@ -6,7 +6,6 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QImage>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -23,7 +22,6 @@
 #include "photos/DCActionController.h"
 #include "support/QtTestMain.h"
 #include "ui/model/PhotoLibraryModel.h"
-#include "ui/window/DCAboutWindowController.h"
 #include "ui/window/DCMainWindowController.h"
 #include "ui/window/DCPreferencesWindowController.h"
 
@@ -163,13 +161,6 @@ private Q_SLOTS:
         problem->close();
         QCOMPARE(main_->library().rowCount(), 1);
         QCOMPARE(UserDefaults::standardUserDefaults().stringForKey(DCDefaults::PhotoLibraryLocation), photos);
-    }
-
-    void theSystemPaneShowsTheVersions() {
-        prefs_->windowToolbar()->actions().last()->trigger();
-        const uint16_t firmware = core_->settings().firmwareVersion();
-        QCOMPARE(child<QLabel>("firmwareVersion")->text(), QString::asprintf("%04x", firmware));
-        QCOMPARE(child<QLabel>("softwareVersion")->text(), DCAboutWindowController::softwareVersion());
     }
 };
 
