@@ -10,6 +10,7 @@
 class DCHotKey;
 class DCHotKeyCenter;
 class DCMainWindowController;
+class DCPreferencesWindowController;
 class QAction;
 class QMenuBar;
 class SingleInstance;
@@ -36,6 +37,10 @@ public:
     int run();
 
     DCMainWindowController *mainWindowController() const { return mainWindowController_.get(); }
+    // Made on first use.
+    DCPreferencesWindowController *preferencesWindowController() const {
+        return preferencesWindowController_.get();
+    }
     AppCore &core() { return core_; }
 
     // Menu actions.
@@ -59,6 +64,7 @@ private:
     std::unique_ptr<SingleInstance> instance_;
     std::unique_ptr<DCHotKeyCenter> hotKeyCenter_;
     std::unique_ptr<DCMainWindowController> mainWindowController_;
+    std::unique_ptr<DCPreferencesWindowController> preferencesWindowController_;
     // Escape leaves full screen. The full-screen window hears it itself, so this stays unregistered:
     // a session-wide grab of Escape would take the key from every other program.
     std::shared_ptr<DCHotKey> exitFullHotKey_;
