@@ -39,6 +39,8 @@ CommandLine CommandLine::parse(const QStringList &arguments) {
             setMode(Mode::Headless);
         } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
             setMode(Mode::Help);
+        } else if (arg == QLatin1String("--version")) {
+            setMode(Mode::Version);
         } else if (arg == QLatin1String("--demo")) {
             cl.demoModels << QString();
         } else if (arg == QLatin1String("--demo-if-no-camera")) {
@@ -80,6 +82,7 @@ QString CommandLine::usage() {
         "  --snapshot           take one photo with the current camera and print its path\n"
         "  --headless           stream the current camera's picture on the network, without windows\n"
         "  --help               show this text\n"
+        "  --version            print the program's version and build\n"
         "\n"
         "Options:\n"
         "  --demo[=MODEL]       plug in a simulated camera (Orb, Orb-R, Wren, Wren-HD, Kite-1 HD);\n"

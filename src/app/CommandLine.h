@@ -9,7 +9,7 @@
 // The program's command line. Modes other than the window print to standard output and error and
 // exit non-zero on failure.
 struct CommandLine {
-    enum class Mode { Window, ListControls, ListCameras, Snapshot, Headless, Help };
+    enum class Mode { Window, ListControls, ListCameras, Snapshot, Headless, Help, Version };
 
     Mode mode = Mode::Window;
     QStringList demoModels;        // one entry per --demo[=MODEL]; "" means the default model

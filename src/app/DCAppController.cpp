@@ -7,7 +7,6 @@
 #include <QDesktopServices>
 #include <QMainWindow>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QUrl>
 
 #include "CommandLine.h"
@@ -19,11 +18,13 @@
 #include "core/SharedInstance.h"
 #include "core/UserDefaults.h"
 #include "evernote/EvernoteService.h"
+#include "streaming/HTTPServer.h"
 #include "ui/hotkeys/DCHotKey.h"
 #include "ui/hotkeys/DCHotKeyCenter.h"
 #include "ui/hotkeys/HotKeyBackendFactory.h"
 #include "ui/window/DCAboutWindowController.h"
 #include "ui/window/DCMainWindowController.h"
+#include "ui/window/DCPreferencesWindowController.h"
 #include "ui/window/PresentationScreens.h"
 
 namespace {
@@ -126,7 +127,8 @@ void DCAppController::laterLaunch(const QByteArray &message) {
 }
 
 void DCAppController::terminate() {
-    // The window (and with it the picture) first, then everything the core made, in reverse.
+    // The windows (and with them the picture) first, then everything the core made, in reverse.
+    preferencesWindowController_.reset();
     mainWindowController_.reset();
     if (hotKeyCenter_) {
         hotKeyCenter_->unregisterHotKey(exitFullHotKey_);
@@ -144,9 +146,20 @@ void DCAppController::changeMode(int mode) {
 }
 
 void DCAppController::openPreferences() {
-    // The preferences window comes with its own work; until then an empty window says so.
-    QMessageBox::information(mainWindowController_->window(), tr("Preferences"),
-                             tr("The preferences are not available in this version."));
+    if (!preferencesWindowController_) {
+        DCCamerasController &cameras = core_.cameras();
+        preferencesWindowController_ =
+            std::make_unique<DCPreferencesWindowController>(PreferencesModel::Dependencies{
+                [&cameras] { return cameras.availableCameras(); },
+                [&cameras] { return cameras.currentCamera(); },
+                [&cameras](DCCameraPtr camera) { cameras.setCurrentCamera(std::move(camera)); },
+                &core_.settings(), &UserDefaults::standardUserDefaults(),
+                [this] {
+                    HTTPServer *server = core_.server();
+                    return server && server->state() == HTTPServer::Running ? server->address() : QString();
+                }});
+    }
+    preferencesWindowController_->showWindow();
 }
 
 void DCAppController::openAbout() {

@@ -12,6 +12,7 @@ class DCHotKey;
 class DCHotKeyCenter;
 class DCMainWindowController;
 class EvernoteService;
+class DCPreferencesWindowController;
 class QAction;
 class QMenuBar;
 class SingleInstance;
@@ -38,6 +39,10 @@ public:
     int run();
 
     DCMainWindowController *mainWindowController() const { return mainWindowController_.get(); }
+    // Made on first use.
+    DCPreferencesWindowController *preferencesWindowController() const {
+        return preferencesWindowController_.get();
+    }
     AppCore &core() { return core_; }
     EvernoteService *evernote() const { return evernote_.get(); }
 
@@ -66,6 +71,7 @@ private:
     QUrl callbackUrl_;
     std::unique_ptr<EvernoteService> evernote_;
     std::unique_ptr<DCMainWindowController> mainWindowController_;
+    std::unique_ptr<DCPreferencesWindowController> preferencesWindowController_;
     // Escape leaves full screen. The full-screen window hears it itself, so this stays unregistered:
     // a session-wide grab of Escape would take the key from every other program.
     std::shared_ptr<DCHotKey> exitFullHotKey_;

@@ -8,6 +8,7 @@
 #include "ListCamerasCommand.h"
 #include "ListControlsCommand.h"
 #include "SnapshotCommand.h"
+#include "ui/window/DCAboutWindowController.h"
 
 namespace Modes {
 
@@ -15,6 +16,10 @@ int run(const CommandLine &cl) {
     switch (cl.mode) {
     case CommandLine::Mode::Help:
         std::fputs(qUtf8Printable(CommandLine::usage()), stdout);
+        return 0;
+    case CommandLine::Mode::Version:
+        // The About box's own text, so both always agree.
+        std::printf("korva-lectern %s\n", qUtf8Printable(DCAboutWindowController::softwareVersion()));
         return 0;
     case CommandLine::Mode::ListControls:
         return ListControlsCommand::run(cl);

@@ -25,8 +25,7 @@ DCAboutWindowController::DCAboutWindowController(QWidget *parent, uint16_t firmw
     name->setAlignment(Qt::AlignHCenter);
     column->addWidget(name);
     auto *fields = new QFormLayout;
-    auto *software = new QLabel(
-        AboutInfo::softwareText(QApplication::applicationVersion(), QStringLiteral(KL_BUILD_NUMBER)), this);
+    auto *software = new QLabel(softwareVersion(), this);
     software->setObjectName(QStringLiteral("softwareVersion"));
     auto *firmware = new QLabel(AboutInfo::firmwareText(firmwareVersion), this);
     firmware->setObjectName(QStringLiteral("firmwareVersion"));
@@ -49,6 +48,10 @@ void DCAboutWindowController::showShared(QWidget *parent, uint16_t firmwareVersi
     shared->show();
     shared->raise();
     shared->activateWindow();
+}
+
+QString DCAboutWindowController::softwareVersion() {
+    return AboutInfo::softwareText(QStringLiteral(KL_VERSION), QStringLiteral(KL_BUILD_NUMBER));
 }
 
 void DCAboutWindowController::openSite(const QString &title) {

@@ -13,6 +13,8 @@ public:
 
     // Opens the one About box, making it first when none is open.
     static void showShared(QWidget *parent, uint16_t firmwareVersion, const QString &site);
+    // "0.1.0 Build 431": the program's version and build, as the About box and --version give them.
+    static QString softwareVersion();
 
 private:
     void openSite(const QString &title);

@@ -1,5 +1,6 @@
 // A tour of the window for screenshots: the real program on the simulated camera, each mode, each of
-// the camera toolbar's menus open and the full-screen overlay's states, every step saved as a PNG. It
+// the camera toolbar's menus open, the full-screen overlay's states, each preferences pane and the About
+// box, every step saved as a PNG. It
 // needs a real X server (tools/screenshots runs it under Xvfb); the screen is grabbed (not the widgets)
 // so that open menus and the OpenGL picture are in the shot.
 //
@@ -28,8 +29,10 @@
 #include "ui/model/CameraToolbarModel.h"
 #include "ui/model/CameraToolbarValues.h"
 #include "ui/model/PhotoLibraryModel.h"
+#include "ui/window/DCAboutWindowController.h"
 #include "ui/window/DCAttachController.h"
 #include "ui/window/DCMainWindowController.h"
+#include "ui/window/DCPreferencesWindowController.h"
 #include "ui/window/DCSnapshotWindow.h"
 #include "ui/window/DCSnapshotWindowController.h"
 
@@ -138,6 +141,29 @@ private:
         });
         after(6000, [this] {
             saveWidget(*keyedHost_, QStringLiteral("evernote-queue"));
+            keyedHost_->hide();
+            preferencesAndAbout();
+        });
+    }
+
+    // Each preferences pane as the user's click shows it, then the About box.
+    void preferencesAndAbout() {
+        app_.openPreferences();
+        DCPreferencesWindowController *prefs = app_.preferencesWindowController();
+        const QList<QAction *> panes = prefs->windowToolbar()->actions();
+        for (int i = 0; i < panes.size(); ++i)
+            after(1000 * (i + 1), [this, prefs, pane = panes[i]] {
+                pane->trigger();
+                after(500, [this, prefs, name = pane->objectName()] { saveWindow(name, prefs); });
+            });
+        after(1000 * (panes.size() + 1), [this, prefs] {
+            prefs->close();
+            app_.openAbout();
+        });
+        after(1000 * (panes.size() + 2), [this] {
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (auto *about = qobject_cast<DCAboutWindowController *>(w); about && about->isVisible())
+                    saveWindow(QStringLiteral("about"), about);
             QApplication::quit();
         });
     }
@@ -179,7 +205,9 @@ private:
         if (!saved) failed_ = true;
     }
 
-    void save(const QString &name) {
+    void saveWindow(const QString &name, QWidget *window) { save(name, window->frameGeometry()); }
+
+    void save(const QString &name, QRect only = {}) {
         const QString path =
             QStringLiteral("%1/%2-%3.png").arg(folder_).arg(++shots_, 2, 10, QChar('0')).arg(name);
         // The main window with its open menu, or the whole screen in full screen.
@@ -187,6 +215,7 @@ private:
         if (auto *sheet = window().snapshotWindowController(); sheet && sheet->isOpen())
             area |= sheet->window()->frameGeometry();
         if (QWidget *popup = QApplication::activePopupWidget()) area |= popup->frameGeometry();
+        if (!only.isEmpty()) area = only;
         QScreen *screen = QGuiApplication::primaryScreen();
         if (area.isEmpty()) area = screen->geometry();
         const bool saved = screen->grabWindow(0, area.x(), area.y(), area.width(), area.height()).save(path);
