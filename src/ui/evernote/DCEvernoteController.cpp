@@ -123,6 +123,7 @@ void DCEvernoteController::connectService() {
     EvernoteService *service = host_.service;
     // Connections made again for a new sign-in sheet are not doubled.
     disconnect(service, nullptr, this, nullptr);
+    disconnect(service, nullptr, &model_, nullptr);
     disconnect(&model_, &EvernoteModeModel::signInRequested, nullptr, nullptr);
     disconnect(&model_, &EvernoteModeModel::uploadRequested, nullptr, nullptr);
     connect(&model_, &EvernoteModeModel::signInRequested, service, &EvernoteService::beginSignIn);
