@@ -115,6 +115,10 @@ private Q_SLOTS:
         for (const char *scheme : {"http", "https"})
             QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &browser_, "open");
     }
+    void cleanupTestCase() {
+        for (const char *scheme : {"http", "https"})
+            QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+    }
     void cleanup() {
         window_.reset();
         service_.reset();
