@@ -59,6 +59,10 @@ CommandLine CommandLine::parse(const QStringList &arguments) {
         } else if (auto v = takeValue(arguments, i, QStringLiteral("--timer"))) {
             cl.timer = toBoundedInt(*v, 0, 3600);
             if (!cl.timer) cl.error = QStringLiteral("--timer needs whole seconds from 0 to 3600");
+        } else if (arg.startsWith(QLatin1String("en-orb:"), Qt::CaseInsensitive) &&
+                   cl.callbackUrl.isEmpty()) {
+            cl.callbackUrl = QUrl(arg, QUrl::StrictMode);
+            if (!cl.callbackUrl.isValid()) cl.error = QStringLiteral("not a valid URL: %1").arg(arg);
         } else {
             cl.error = QStringLiteral("unknown argument: %1").arg(arg);
         }
@@ -88,6 +92,7 @@ QString CommandLine::usage() {
         "  --stream-url URL     add a network camera for an MJPEG stream (repeatable)\n"
         "  --port N             port of the stream server (default 8080)\n"
         "  --timer SECONDS      self-timer for --snapshot\n"
+        "  en-orb://...         the end of an Evernote sign-in, handed to the running window\n"
         "\n"
         "Environment:\n"
         "  KL_EVERNOTE_SERVICE=http://127.0.0.1:PORT\n"

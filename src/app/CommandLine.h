@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 // The program's command line. Modes other than the window print to standard output and error and
 // exit non-zero on failure.
@@ -17,7 +18,9 @@ struct CommandLine {
     QStringList streamUrls;        // --stream-url URL (repeatable)
     std::optional<int> port;       // --port N
     std::optional<int> timer;      // --timer SECONDS
-    QString error;                 // set when the words could not be understood
+    // An "en-orb:" URL: the desktop's browser hands back the end of an Evernote sign-in (window mode).
+    QUrl callbackUrl;
+    QString error; // set when the words could not be understood
 
     static CommandLine parse(const QStringList &arguments);
     static QString usage();

@@ -10,12 +10,14 @@
 #include <QUrl>
 
 #include "CommandLine.h"
+#include "LaunchRequest.h"
 #include "SingleInstance.h"
 #include "StopSignals.h"
 #include "capture/DCCamSettingController.h"
 #include "core/DCLog.h"
 #include "core/SharedInstance.h"
 #include "core/UserDefaults.h"
+#include "evernote/EvernoteService.h"
 #include "streaming/HTTPServer.h"
 #include "ui/hotkeys/DCHotKey.h"
 #include "ui/hotkeys/DCHotKeyCenter.h"
@@ -48,7 +50,8 @@ DCAppController *DCAppController::appController() {
     return gAppController;
 }
 
-DCAppController::DCAppController(const CommandLine &commandLine) : core_(optionsOf(commandLine)) {
+DCAppController::DCAppController(const CommandLine &commandLine)
+    : core_(optionsOf(commandLine)), callbackUrl_(commandLine.callbackUrl) {
     gAppController = this;
 }
 
@@ -60,22 +63,25 @@ DCAppController::~DCAppController() {
 int DCAppController::run() {
     // A second launch brings the running window to the front and leaves.
     instance_ = std::make_unique<SingleInstance>(QStringLiteral("korva-lectern"));
-    const QByteArray token = qgetenv("XDG_ACTIVATION_TOKEN");
-    if (instance_->claim(token) == SingleInstance::Role::Secondary) return 0;
-    connect(instance_.get(), &SingleInstance::activationRequested, this,
-            [this](const QByteArray &message) { showMainWindow(message); });
+    const LaunchRequest request{qgetenv("XDG_ACTIVATION_TOKEN"), callbackUrl_};
+    if (instance_->claim(request.encode()) == SingleInstance::Role::Secondary) return 0;
+    connect(instance_.get(), &SingleInstance::activationRequested, this, &DCAppController::laterLaunch);
 
     QString error;
     if (!core_.start(&error)) {
         std::fprintf(stderr, "korva-lectern: %s\n", qUtf8Printable(error));
         return 2;
     }
+    evernote_ =
+        std::make_unique<EvernoteService>(EvernoteConfig::fromBuild(), UserDefaults::standardUserDefaults());
     mainWindowController_ = std::make_unique<DCMainWindowController>(
         MainWindowServices{core_.cameras(), core_.settings(), *core_.capture(), core_.actions(),
-                           [this] { return core_.showsDemoForMissingCamera(); }});
+                           [this] { return core_.showsDemoForMissingCamera(); }, evernote_.get()});
     installMenus();
     prepareHotKeys();
     initializeMode();
+    // Started by the browser with the end of a sign-in while no window ran: it is handed on all the same.
+    if (callbackUrl_.isValid()) evernote_->handleCallbackUrl(callbackUrl_);
     // Discovery only now that the window exists and is in camera mode.
     if (!core_.startToMonitor(&error)) {
         std::fprintf(stderr, "korva-lectern: %s\n", qUtf8Printable(error));
@@ -113,6 +119,13 @@ void DCAppController::showMainWindow(const QByteArray &activationToken) {
     if (mainWindowController_) mainWindowController_->showWindow();
 }
 
+void DCAppController::laterLaunch(const QByteArray &message) {
+    const LaunchRequest request = LaunchRequest::decode(message);
+    if (request.url.isValid() && evernote_ && !evernote_->handleCallbackUrl(request.url))
+        DCLog("A later launch asked to open %s, which is not ours", qUtf8Printable(request.url.scheme()));
+    showMainWindow(request.activationToken);
+}
+
 void DCAppController::terminate() {
     // The windows (and with them the picture) first, then everything the core made, in reverse.
     preferencesWindowController_.reset();
@@ -122,6 +135,7 @@ void DCAppController::terminate() {
         SharedInstance<DCHotKeyCenter>::uninstall(hotKeyCenter_.get());
         hotKeyCenter_.reset();
     }
+    evernote_.reset();
     core_.stop();
     instance_.reset();
 }

@@ -4,12 +4,14 @@
 
 #include <QObject>
 #include <QString>
+#include <QUrl>
 
 #include "AppCore.h"
 
 class DCHotKey;
 class DCHotKeyCenter;
 class DCMainWindowController;
+class EvernoteService;
 class DCPreferencesWindowController;
 class QAction;
 class QMenuBar;
@@ -42,6 +44,7 @@ public:
         return preferencesWindowController_.get();
     }
     AppCore &core() { return core_; }
+    EvernoteService *evernote() const { return evernote_.get(); }
 
     // Menu actions.
     void changeMode(int mode);
@@ -55,6 +58,8 @@ public:
 private:
     void initializeMode();
     void showMainWindow(const QByteArray &activationToken);
+    // A later launch's request: its callback URL (the end of a sign-in in the browser), then the window.
+    void laterLaunch(const QByteArray &message);
     void installMenus();
     void terminate();
 
@@ -63,6 +68,8 @@ private:
     AppCore core_;
     std::unique_ptr<SingleInstance> instance_;
     std::unique_ptr<DCHotKeyCenter> hotKeyCenter_;
+    QUrl callbackUrl_;
+    std::unique_ptr<EvernoteService> evernote_;
     std::unique_ptr<DCMainWindowController> mainWindowController_;
     std::unique_ptr<DCPreferencesWindowController> preferencesWindowController_;
     // Escape leaves full screen. The full-screen window hears it itself, so this stays unregistered:

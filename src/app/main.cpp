@@ -7,6 +7,11 @@
 #include "CommandLine.h"
 #include "Modes.h"
 
+#ifdef KL_WITH_WEBENGINE
+#include "evernote/EvernoteService.h"
+#include "ui/evernote/WebSignInSheet.h"
+#endif
+
 namespace {
 
 QStringList argumentsOf(int argc, char **argv) {
@@ -38,10 +43,16 @@ int main(int argc, char **argv) {
     }
     // Only the window needs the widgets (and a display).
     std::unique_ptr<QCoreApplication> app;
-    if (cl.mode == CommandLine::Mode::Window)
+    if (cl.mode == CommandLine::Mode::Window) {
+        // The sign-in web view shares OpenGL with the window; it must be said before the application is made.
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+#ifdef KL_WITH_WEBENGINE
+        WebSignInSheet::registerCallbackScheme(EvernoteService::callbackScheme());
+#endif
         app = std::make_unique<QApplication>(argc, argv);
-    else
+    } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     // The window's own state (QSettings) then lives beside the user defaults, in the program's folder.
     QCoreApplication::setOrganizationName(QStringLiteral("korva-lectern"));
     QCoreApplication::setApplicationName(QStringLiteral("korva-lectern"));

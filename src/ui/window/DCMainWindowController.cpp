@@ -1,5 +1,7 @@
 #include "DCMainWindowController.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -23,6 +25,8 @@
 #include "ui/controls/DCButtonView.h"
 #include "ui/controls/DCPopUpButton.h"
 #include "ui/controls/Icons.h"
+#include "ui/evernote/DCEvernoteController.h"
+#include "ui/evernote/DCEvernoteView.h"
 #include "ui/model/CameraToolbarModel.h"
 #include "ui/model/MainWindowGeometry.h"
 #include "ui/model/MainWindowReactions.h"
@@ -125,7 +129,7 @@ void DCMainWindowController::buildWindow() {
     albumView_->setModel(library_.get());
     albumView_->setViewMode(QListView::IconMode);
     albumView_->setSelectionModel(library_->selectionModel());
-    evernoteView_ = new QWidget(views_);
+    buildEvernoteMode();
     for (QWidget *view :
          {static_cast<QWidget *>(cameraView_), static_cast<QWidget *>(albumView_), evernoteView_})
         views_->addWidget(view);
@@ -149,6 +153,31 @@ void DCMainWindowController::buildWindow() {
             &MainWindowModel::mainWindowDoubleClicked);
     connect(window_.get(), &DCMainWindow::keyPressed, this, &DCMainWindowController::keyPressed);
     connect(window_.get(), &DCMainWindow::closing, this, &DCMainWindowController::windowClosing);
+}
+
+void DCMainWindowController::buildEvernoteMode() {
+    DCEvernoteController::Host host;
+    host.mainWindow = window_.get();
+    host.window = model_.get();
+    host.service = services_.evernote;
+    host.cameraPresent = [this] { return services_.cameras.currentCamera() != nullptr; };
+    host.openSnapshotWindow = [this] { openSnapshotWindow(); };
+    host.libraryFolder = [this] { return reactions_->baseDir(); };
+    evernoteController_ = new DCEvernoteController(std::move(host), views_, this);
+    evernoteView_ = evernoteController_->view();
+}
+
+void DCMainWindowController::addReviewingItemsToEvernoteQueue() {
+    QList<int> rows;
+    for (const QModelIndex &index : library_->selectionModel()->selectedRows())
+        rows << index.row();
+    std::sort(rows.begin(), rows.end()); // in album order, as the user sees them
+    std::vector<std::unique_ptr<FileItem>> items;
+    for (int row : rows)
+        if (const FileItem *item = library_->itemAt(row)) items.push_back(std::make_unique<FileItem>(*item));
+    if (items.empty()) return;
+    evernoteController_->addFileItemsToQueue(std::move(items));
+    model_->changeMode(ModeButton::Evernote);
 }
 
 // The mode chooser stands along the window's left edge: a desktop may not let a program place a
@@ -200,6 +229,11 @@ void DCMainWindowController::buildReviewToolbar() {
     zoom->setTitle(tr("Zoom"));
     zoom->setEnabled(false);
     reviewModeToolbar_->addWidget(zoom);
+    QAction *toQueue =
+        reviewModeToolbar_->addAction(Icons::icon(QStringLiteral("Evernote-Down")), tr("Evernote"), this,
+                                      &DCMainWindowController::addReviewingItemsToEvernoteQueue);
+    toQueue->setObjectName(QStringLiteral("addToEvernoteQueue"));
+    toQueue->setToolTip(tr("Add the selected photos to the Evernote upload queue"));
     reviewModeToolbar_->hide();
 }
 
@@ -221,6 +255,21 @@ void DCMainWindowController::connectModels() {
     connect(&preview, &InstantPreview::previewEnded, this, [this] { showPreview(false); });
     connect(reactions_.get(), &MainWindowReactions::attentionRequested, window_.get(),
             [this] { QApplication::alert(window_.get()); });
+    // The Evernote view gets a fresh note title each time it shows; the photo taken in the snapshot
+    // sheet joins its queue.
+    connect(model, &MainWindowModel::currentViewChanged, evernoteController_,
+            [this](MainWindowModel::View view) {
+                if (view == MainWindowModel::View::Evernote) evernoteController_->viewWillAppear();
+            });
+    connect(model, &MainWindowModel::selectAllUploadsRequested, evernoteController_,
+            &DCEvernoteController::selectAll);
+    connect(model, &MainWindowModel::titleChanged, evernoteController_,
+            &DCEvernoteController::updateSnapshotButton);
+    connect(reactions_.get(), &MainWindowReactions::uploadQueueAppendRequested, evernoteController_,
+            [this](int row) {
+                if (const FileItem *item = library_->itemAt(row))
+                    evernoteController_->addFileItemToQueue(std::make_unique<FileItem>(*item));
+            });
     connect(library_.get(), &PhotoLibraryModel::scrollToRowRequested, albumView_,
             [this](int row) { albumView_->scrollTo(library_->index(row)); });
     updateModeButtons();

@@ -18,6 +18,8 @@ class DCCameraView;
 class DCCamerasController;
 class DCCaptureView;
 class DCCaptureViewController;
+class DCEvernoteController;
+class EvernoteService;
 class DCMainWindow;
 class DCPreviewImageView;
 class DCSnapshotWindowController;
@@ -40,6 +42,8 @@ struct MainWindowServices {
     DCActionController *actions = nullptr;
     // True while a simulated camera stands in because none is attached.
     std::function<bool()> demoStandsIn;
+    // The Evernote account; none: Evernote mode only says that there is no upload.
+    EvernoteService *evernote = nullptr;
 };
 
 // Owns the main window and shows what its models decide: camera, full screen, review and Evernote
@@ -70,6 +74,9 @@ public:
     // The sheet with the live picture whose photo goes to the upload queue.
     void openSnapshotWindow();
     DCSnapshotWindowController *snapshotWindowController() const { return snapshotSheet_; }
+    // Review mode's "add to queue": the selected photos go to the upload queue, and Evernote mode shows.
+    void addReviewingItemsToEvernoteQueue();
+    DCEvernoteController *evernoteController() const { return evernoteController_; }
 
     // For tests and the screenshot tour.
     MainWindowModel &model() { return *model_; }
@@ -90,6 +97,7 @@ private:
     void buildCameraToolbar();
     void buildReviewToolbar();
     void connectModels();
+    void buildEvernoteMode();
     void applyMode(WindowMode mode);
     void showView(MainWindowModel::View view);
     void showToolbar(MainWindowModel::Toolbar toolbar);
@@ -117,6 +125,7 @@ private:
     DCPreviewImageView *previewView_ = nullptr;
     QListView *albumView_ = nullptr;
     QWidget *evernoteView_ = nullptr;
+    DCEvernoteController *evernoteController_ = nullptr;
     QWidget *modeChooser_ = nullptr;
     std::map<MainWindowModel::ModeButton, DCButtonView *> modeButtons_;
     QLabel *statusField_ = nullptr;

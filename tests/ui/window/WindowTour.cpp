@@ -15,13 +15,20 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolBar>
+#include <QVBoxLayout>
 
 #include "app/CommandLine.h"
 #include "app/DCAppController.h"
+#include "core/UserDefaults.h"
+#include "evernote/EvernoteService.h"
+#include "photos/FileItem.h"
 #include "support/TestSupport.h"
 #include "ui/controls/DCPopUpButton.h"
+#include "ui/evernote/DCEvernoteController.h"
+#include "ui/evernote/DCEvernoteView.h"
 #include "ui/model/CameraToolbarModel.h"
 #include "ui/model/CameraToolbarValues.h"
+#include "ui/model/PhotoLibraryModel.h"
 #include "ui/window/DCAboutWindowController.h"
 #include "ui/window/DCAttachController.h"
 #include "ui/window/DCMainWindowController.h"
@@ -114,6 +121,27 @@ private:
         after(6000, [this] {
             save(QStringLiteral("snapshot-sheet"));
             window().snapshotWindowController()->model().close();
+            evernoteMode();
+        });
+    }
+
+    // Two more photos, then review's "add to queue": this build has no Evernote key, so the mode says so.
+    // The queue itself is shown by a second Evernote view on a keyed (never contacted) account.
+    void evernoteMode() {
+        window().snapshot();
+        after(1200, [this] { window().snapshot(); });
+        after(2600, [this] {
+            window().setMode(2);
+            window().library().selectAll();
+            window().addReviewingItemsToEvernoteQueue();
+        });
+        after(3600, [this] {
+            save(QStringLiteral("evernote-no-key"));
+            showKeyedQueue();
+        });
+        after(6000, [this] {
+            saveWidget(*keyedHost_, QStringLiteral("evernote-queue"));
+            keyedHost_->hide();
             preferencesAndAbout();
         });
     }
@@ -140,6 +168,43 @@ private:
         });
     }
 
+    void showKeyedQueue() {
+        EvernoteConfig config;
+        config.host = QStringLiteral("127.0.0.1:9");
+        config.scheme = QStringLiteral("http");
+        config.consumerKey = config.consumerSecret = QStringLiteral("tour");
+        keyedService_ = std::make_unique<EvernoteService>(config, UserDefaults::standardUserDefaults(),
+                                                          tokenDir_.filePath(QStringLiteral("token")));
+        keyedHost_ = std::make_unique<QWidget>();
+        keyedHost_->setWindowTitle(QStringLiteral("Korva Lectern"));
+        auto *layout = new QVBoxLayout(keyedHost_.get());
+        layout->setContentsMargins(0, 0, 0, 0);
+        DCEvernoteController::Host host;
+        host.service = keyedService_.get();
+        host.cameraPresent = [] { return true; };
+        keyedEvernote_ = std::make_unique<DCEvernoteController>(std::move(host), keyedHost_.get());
+        layout->addWidget(keyedEvernote_->view());
+        std::vector<std::unique_ptr<FileItem>> items;
+        for (int row = 0; row < window().library().rowCount(); ++row)
+            items.push_back(std::make_unique<FileItem>(*window().library().itemAt(row)));
+        keyedEvernote_->addFileItemsToQueue(std::move(items));
+        keyedEvernote_->model().setNotebooks({{QStringLiteral("g1"), QStringLiteral("Lessons")},
+                                              {QStringLiteral("g2"), QStringLiteral("Korva Notebook")}},
+                                             QStringLiteral("g2"));
+        keyedEvernote_->viewWillAppear();
+        keyedHost_->resize(760, 600);
+        keyedHost_->show();
+    }
+
+    void saveWidget(QWidget &widget, const QString &name) {
+        const QString path =
+            QStringLiteral("%1/%2-%3.png").arg(folder_).arg(++shots_, 2, 10, QChar('0')).arg(name);
+        const bool saved = widget.grab().save(path);
+        std::printf("%s %s\n", saved ? "wrote" : "could not write", qUtf8Printable(path));
+        std::fflush(stdout);
+        if (!saved) failed_ = true;
+    }
+
     void saveWindow(const QString &name, QWidget *window) { save(name, window->frameGeometry()); }
 
     void save(const QString &name, QRect only = {}) {
@@ -164,6 +229,10 @@ private:
     QList<DCPopUpButton *> menus_;
     int shots_ = 0;
     bool failed_ = false;
+    QTemporaryDir tokenDir_;
+    std::unique_ptr<EvernoteService> keyedService_;
+    std::unique_ptr<QWidget> keyedHost_;
+    std::unique_ptr<DCEvernoteController> keyedEvernote_;
 };
 
 } // namespace
