@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QListView>
 #include <QMenuBar>
 #include <QScreen>
 #include <QSettings>
@@ -121,13 +120,12 @@ void DCMainWindowController::buildWindow() {
         Qt::SingleShotConnection);
     previewView_ = new DCPreviewImageView(cameraView_);
     cameraView_->setContentView(captureView_);
-    albumView_ = new QListView(views_);
-    albumView_->setModel(library_.get());
-    albumView_->setViewMode(QListView::IconMode);
-    albumView_->setSelectionModel(library_->selectionModel());
+    review_ = new ReviewModeController({window_.get(), *library_, *model_}, this);
+    connect(review_, &ReviewModeController::uploadQueueAppendRequested, this,
+            &DCMainWindowController::uploadQueueAppendRequested);
+    QWidget *albumView = review_->albumView();
     evernoteView_ = new QWidget(views_);
-    for (QWidget *view :
-         {static_cast<QWidget *>(cameraView_), static_cast<QWidget *>(albumView_), evernoteView_})
+    for (QWidget *view : {static_cast<QWidget *>(cameraView_), albumView, evernoteView_})
         views_->addWidget(view);
     column->addWidget(views_, 1);
 
@@ -191,15 +189,12 @@ void DCMainWindowController::buildCameraToolbar() {
     cameraModeToolbar_->addWidget(shutter);
 }
 
-// Review mode's toolbar; what its controls do comes with review mode itself.
+// Review mode's toolbar; its controls are review mode's own.
 void DCMainWindowController::buildReviewToolbar() {
     reviewModeToolbar_ = window_->addToolBar(tr("Review"));
     reviewModeToolbar_->setObjectName(QStringLiteral("reviewModeToolbar"));
     reviewModeToolbar_->setMovable(false);
-    auto *zoom = new DCPopUpButton(reviewModeToolbar_);
-    zoom->setTitle(tr("Zoom"));
-    zoom->setEnabled(false);
-    reviewModeToolbar_->addWidget(zoom);
+    review_->populateToolbar(*reviewModeToolbar_);
     reviewModeToolbar_->hide();
 }
 
@@ -221,8 +216,6 @@ void DCMainWindowController::connectModels() {
     connect(&preview, &InstantPreview::previewEnded, this, [this] { showPreview(false); });
     connect(reactions_.get(), &MainWindowReactions::attentionRequested, window_.get(),
             [this] { QApplication::alert(window_.get()); });
-    connect(library_.get(), &PhotoLibraryModel::scrollToRowRequested, albumView_,
-            [this](int row) { albumView_->scrollTo(library_->index(row)); });
     updateModeButtons();
 }
 
@@ -271,7 +264,7 @@ void DCMainWindowController::showView(MainWindowModel::View view) {
         views_->setCurrentWidget(cameraView_);
         return;
     case MainWindowModel::View::Album:
-        views_->setCurrentWidget(albumView_);
+        views_->setCurrentWidget(review_->albumView());
         return;
     case MainWindowModel::View::Evernote:
         views_->setCurrentWidget(evernoteView_);
@@ -380,6 +373,10 @@ void DCMainWindowController::openSnapshotWindow() {
                                            this);
     }
     snapshotSheet_->open();
+}
+
+void DCMainWindowController::openEvernoteFileSelector() {
+    review_->openEvernoteFileSelector();
 }
 
 void DCMainWindowController::keyPressed(int key, Qt::KeyboardModifiers modifiers, bool *handled) {

@@ -7,6 +7,7 @@
 #include <QObject>
 
 #include "ui/model/MainWindowModel.h"
+#include "ui/review/ReviewModeController.h"
 
 class CameraControlsBinder;
 class DCAttachController;
@@ -26,7 +27,6 @@ class MainWindowReactions;
 class PhotoLibraryModel;
 class PresentationScreens;
 class QLabel;
-class QListView;
 class QMainWindow;
 class QStackedWidget;
 class QToolBar;
@@ -70,7 +70,16 @@ public:
     // The sheet with the live picture whose photo goes to the upload queue.
     void openSnapshotWindow();
     DCSnapshotWindowController *snapshotWindowController() const { return snapshotSheet_; }
+    // Review mode: the album and the actions on its photos.
+    ReviewModeController &review() const { return *review_; }
+    // The upload queue's open panel, a sheet on the main window.
+    void openEvernoteFileSelector();
 
+Q_SIGNALS:
+    // Photos for the upload queue: chosen in the open panel or sent from review mode.
+    void uploadQueueAppendRequested(const ReviewModeController::FileItems &items);
+
+public:
     // For tests and the screenshot tour.
     MainWindowModel &model() { return *model_; }
     CameraToolbarModel &toolbarModel() { return *toolbarModel_; }
@@ -115,7 +124,7 @@ private:
     DCCameraView *cameraView_ = nullptr;
     DCCaptureView *captureView_ = nullptr;
     DCPreviewImageView *previewView_ = nullptr;
-    QListView *albumView_ = nullptr;
+    ReviewModeController *review_ = nullptr;
     QWidget *evernoteView_ = nullptr;
     QWidget *modeChooser_ = nullptr;
     std::map<MainWindowModel::ModeButton, DCButtonView *> modeButtons_;
