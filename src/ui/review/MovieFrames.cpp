@@ -7,6 +7,13 @@
 
 #include "core/DCLog.h"
 
+// Qt's GStreamer media backend crashes the program when GStreamer's own base plugins are missing (as on a
+// plain Debian desktop without them), so movies are opened only through the FFmpeg backend, which needs
+// nothing beyond Qt Multimedia.
+bool MovieFrames::isAvailable() {
+    return qEnvironmentVariable("QT_MEDIA_BACKEND") == QLatin1String("ffmpeg");
+}
+
 MovieFrames::MovieFrames(int width, QObject *parent) : QObject(parent), width_(width) {
     timeout_.setSingleShot(true);
     timeout_.setInterval(kTimeoutMs);
@@ -29,6 +36,10 @@ void MovieFrames::startNext() {
     if (queue_.empty()) return;
     current_ = std::make_unique<Job>(queue_.front());
     queue_.pop_front();
+    if (!isAvailable()) {
+        finish({}, QStringLiteral("movies are read only through the FFmpeg media backend (QT_MEDIA_BACKEND=ffmpeg)"));
+        return;
+    }
     if (!player_) {
         player_ = new QMediaPlayer(this);
         sink_ = new QVideoSink(this);
@@ -51,7 +62,7 @@ void MovieFrames::finish(const QImage &image, const QString &failure) {
     timeout_.stop();
     const Job job = *current_;
     current_.reset();
-    player_->stop();
+    if (player_) player_->stop();
     if (image.isNull() && !logged_.contains(job.path)) {
         logged_.insert(job.path);
         DCLog("No first frame of the movie %s: %s", qUtf8Printable(job.path), qUtf8Printable(failure));

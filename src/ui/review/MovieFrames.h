@@ -21,6 +21,8 @@ public:
     static constexpr int kTimeoutMs = 3000;
 
     explicit MovieFrames(int width, QObject *parent = nullptr);
+    // Whether movies can be opened here at all; when not, every movie answers a null image.
+    static bool isAvailable();
     ~MovieFrames() override;
 
     void request(const QString &uid, const QString &path);

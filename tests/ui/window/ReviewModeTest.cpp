@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -27,6 +28,7 @@
 #include "ui/review/DCDraggableScrollView.h"
 #include "ui/review/DCImageBrowserView.h"
 #include "ui/review/DCImageView.h"
+#include "ui/review/MovieFrames.h"
 #include "ui/window/DCMainWindowController.h"
 
 namespace {
@@ -90,6 +92,8 @@ class ReviewModeTest : public QObject {
     }
 
 private Q_SLOTS:
+    void initTestCase() { qputenv("QT_MEDIA_BACKEND", "ffmpeg"); } // see MovieFrames::isAvailable()
+
     void init() {
         home_ = std::make_unique<QTemporaryDir>();
         qputenv("XDG_DATA_HOME", home_->filePath(QStringLiteral("data")).toLocal8Bit());
@@ -287,6 +291,24 @@ private Q_SLOTS:
         QCOMPARE(items.size(), size_t(2));
         QCOMPARE(items[0]->resolution(), QStringLiteral("640x480"));
         QVERIFY(window_->model().isModeButtonEnabled(MainWindowModel::ModeButton::Camera));
+    }
+
+    // A movie shows its first frame; one that cannot be read answers nothing (the placeholder) in time.
+    void moviesShowTheirFirstFrame() {
+        const QString movie = home_->filePath(QStringLiteral("clip.mov"));
+        QProcess ffmpeg;
+        ffmpeg.start(QStringLiteral("ffmpeg"), {"-loglevel", "error", "-f", "lavfi", "-i",
+                                                "testsrc=size=320x240:rate=5", "-t", "1", "-c:v", "mjpeg", movie});
+        if (!ffmpeg.waitForFinished(20000) || ffmpeg.exitCode() != 0) QSKIP("ffmpeg cannot make a movie here");
+        writeFile(QStringLiteral("broken.mov"), "not a movie");
+        MovieFrames frames(96);
+        QSignalSpy ready(&frames, &MovieFrames::frameReady);
+        frames.request(QStringLiteral("clip"), movie);
+        frames.request(QStringLiteral("broken"), folder_ + QStringLiteral("/broken.mov"));
+        QTRY_COMPARE_WITH_TIMEOUT(ready.count(), 2, 2 * MovieFrames::kTimeoutMs + 2000);
+        QCOMPARE(ready.at(0).at(0).toString(), QStringLiteral("clip"));
+        QCOMPARE(ready.at(0).at(1).value<QImage>().width(), 96);
+        QVERIFY(ready.at(1).at(1).value<QImage>().isNull());
     }
 };
 
