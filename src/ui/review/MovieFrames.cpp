@@ -37,7 +37,8 @@ void MovieFrames::startNext() {
     current_ = std::make_unique<Job>(queue_.front());
     queue_.pop_front();
     if (!isAvailable()) {
-        finish({}, QStringLiteral("movies are read only through the FFmpeg media backend (QT_MEDIA_BACKEND=ffmpeg)"));
+        finish({}, QStringLiteral(
+                       "movies are read only through the FFmpeg media backend (QT_MEDIA_BACKEND=ffmpeg)"));
         return;
     }
     if (!player_) {

@@ -20,7 +20,6 @@
 #include "core/DCLog.h"
 #include "devices/DCCamerasController.h"
 #include "ui/controls/DCButtonView.h"
-#include "ui/controls/DCPopUpButton.h"
 #include "ui/controls/Icons.h"
 #include "ui/model/CameraToolbarModel.h"
 #include "ui/model/MainWindowGeometry.h"

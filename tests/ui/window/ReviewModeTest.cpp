@@ -297,9 +297,11 @@ private Q_SLOTS:
     void moviesShowTheirFirstFrame() {
         const QString movie = home_->filePath(QStringLiteral("clip.mov"));
         QProcess ffmpeg;
-        ffmpeg.start(QStringLiteral("ffmpeg"), {"-loglevel", "error", "-f", "lavfi", "-i",
-                                                "testsrc=size=320x240:rate=5", "-t", "1", "-c:v", "mjpeg", movie});
-        if (!ffmpeg.waitForFinished(20000) || ffmpeg.exitCode() != 0) QSKIP("ffmpeg cannot make a movie here");
+        ffmpeg.start(QStringLiteral("ffmpeg"),
+                     {"-loglevel", "error", "-f", "lavfi", "-i", "testsrc=size=320x240:rate=5", "-t", "1",
+                      "-c:v", "mjpeg", movie});
+        if (!ffmpeg.waitForFinished(20000) || ffmpeg.exitCode() != 0)
+            QSKIP("ffmpeg cannot make a movie here");
         writeFile(QStringLiteral("broken.mov"), "not a movie");
         MovieFrames frames(96);
         QSignalSpy ready(&frames, &MovieFrames::frameReady);
