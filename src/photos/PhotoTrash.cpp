@@ -52,7 +52,18 @@ std::optional<QString> PhotoTrash::moveToTrash(const QString &path, QString *err
         DCLog("Cannot move %s to the Trash: %s", qUtf8Printable(path), qUtf8Printable(*error));
         return std::nullopt;
     }
-    return file.fileName();
+    const QString inTrash = file.fileName();
+    // When no Trash folder can be set up, Qt moves the file into "files/" under the working folder
+    // instead; such a photo goes back where it was and the delete fails.
+    if (QFileInfo(inTrash).isRelative()) {
+        QString ignored;
+        moveWithoutReplacing(inTrash, path, &ignored);
+        QFile::remove(infoPath(inTrash));
+        *error = QStringLiteral("There is no Trash folder that can be used.");
+        DCLog("Cannot move %s to the Trash: no usable Trash folder", qUtf8Printable(path));
+        return std::nullopt;
+    }
+    return inTrash;
 }
 
 QString PhotoTrash::infoPath(const QString &trashPath) {

@@ -157,6 +157,17 @@ TEST_F(TrashFixture, AFailedMoveStopsAndKeepsWhatWent) {
     EXPECT_TRUE(QFile::exists(folder() + QStringLiteral("/photo_6.jpg")));
 }
 
+// With no usable Trash the photo stays where it is (never in a "files" folder wherever the program runs).
+TEST_F(TrashFixture, NoUsableTrashLeavesThePhoto) {
+    qputenv("XDG_DATA_HOME", "/dev/null/data");
+    const QString photo = folder() + QStringLiteral("/photo_0.jpg");
+    QString error;
+    EXPECT_FALSE(PhotoTrash::moveToTrash(photo, &error).has_value());
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(contents(photo), QByteArray(100, 'a'));
+    EXPECT_FALSE(QFile::exists(QDir::current().filePath(QStringLiteral("files/photo_0.jpg"))));
+}
+
 // A library on another file system uses that file system's own Trash.
 TEST_F(TrashFixture, AnotherFileSystemHasItsOwnTrash) {
     const QString shm = QStringLiteral("/dev/shm");
