@@ -160,12 +160,15 @@ TEST_F(TrashFixture, AFailedMoveStopsAndKeepsWhatWent) {
 // With no usable Trash the photo stays where it is (never in a "files" folder wherever the program runs).
 TEST_F(TrashFixture, NoUsableTrashLeavesThePhoto) {
     qputenv("XDG_DATA_HOME", "/dev/null/data");
+    const QString working = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(home.path())); // where such a fallback would put its folders
     const QString photo = folder() + QStringLiteral("/photo_0.jpg");
     QString error;
     EXPECT_FALSE(PhotoTrash::moveToTrash(photo, &error).has_value());
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(contents(photo), QByteArray(100, 'a'));
-    EXPECT_FALSE(QFile::exists(QDir::current().filePath(QStringLiteral("files/photo_0.jpg"))));
+    EXPECT_FALSE(QFile::exists(home.filePath(QStringLiteral("files/photo_0.jpg"))));
+    QDir::setCurrent(working);
 }
 
 // A library on another file system uses that file system's own Trash.
