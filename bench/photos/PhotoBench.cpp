@@ -1,5 +1,6 @@
-// Saving a snapshot, listing a library of 1,000 five-megapixel photos and making their thumbnails,
-// each against the work the simple way costs (compressing only; decoding every photo).
+// Saving a snapshot, listing a library of 1,000 five-megapixel photos and making their thumbnails (with
+// and without a thumbnail of their own in their EXIF tags), each against the work the simple way costs
+// (compressing only; decoding every photo).
 #include <ctime>
 #include <fcntl.h>
 #include <memory>
@@ -258,6 +259,61 @@ void BM_Thumbnails160Cached(benchmark::State &state) {
 }
 BENCHMARK(BM_Thumbnails160Cached)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
+// Photos without a thumbnail of their own (from other programs): one plain JPEG of the same frame,
+// hard-linked under 1,000 names; the cache keys by path, so each name is made and stored anew.
+struct PlainLibrary {
+    PlainLibrary() {
+        const CameraFrame &f = frame();
+        const uint8_t *planes[3] = {f.y.data(), f.u.data(), f.v.data()};
+        const int strides[3] = {kWidth, kWidth / 2, kWidth / 2};
+        const QByteArray jpeg = JpegCodec::compressI420(planes, strides, QSize(kWidth, kHeight), 90);
+        const QString source = home.filePath(QStringLiteral("source.jpg"));
+        QFile file(source);
+        if (file.open(QIODevice::WriteOnly)) file.write(jpeg);
+        file.close();
+        for (int i = 0; i < kLibrarySize; ++i) {
+            const QString name =
+                home.filePath(QStringLiteral("plain_%1.jpg").arg(i, 4, 10, QLatin1Char('0')));
+            if (::link(QFile::encodeName(source).constData(), QFile::encodeName(name).constData()) != 0)
+                QFile::copy(source, name);
+            paths << name;
+        }
+    }
+    QTemporaryDir home;
+    QStringList paths;
+};
+
+PlainLibrary &plainLibrary() {
+    static PlainLibrary l;
+    return l;
+}
+
+void BM_Thumbnails160UncachedNoExif(benchmark::State &state) {
+    PlainLibrary &lib = plainLibrary();
+    std::vector<std::unique_ptr<QTemporaryDir>> roots;
+    for (auto _ : state) {
+        state.PauseTiming();
+        roots.push_back(std::make_unique<QTemporaryDir>());
+        const ThumbnailCache cache(roots.back()->path());
+        state.ResumeTiming();
+        for (const QString &path : lib.paths)
+            benchmark::DoNotOptimize(cache.thumbnail(path, 160).width());
+    }
+}
+BENCHMARK(BM_Thumbnails160UncachedNoExif)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+void BM_Thumbnails160CachedNoExif(benchmark::State &state) {
+    PlainLibrary &lib = plainLibrary();
+    QTemporaryDir cacheRoot;
+    const ThumbnailCache cache(cacheRoot.path());
+    for (const QString &path : lib.paths)
+        cache.thumbnail(path, 160);
+    for (auto _ : state)
+        for (const QString &path : lib.paths)
+            benchmark::DoNotOptimize(cache.thumbnail(path, 160).width());
+}
+BENCHMARK(BM_Thumbnails160CachedNoExif)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
 const bool registered =
     kl::compareWith("BM_WritePhoto/real_time", "BM_PlainTurboJpegCompress/real_time") &&
     kl::compareWith("BM_SnapshotThroughActionController/real_time", "BM_PlainTurboJpegCompress/real_time") &&
@@ -268,6 +324,10 @@ const bool registered =
     kl::compareWith("BM_Thumbnails160Uncached/iterations:2/real_time",
                     "BM_DecodeEveryPhoto/iterations:1/real_time") &&
     kl::compareWith("BM_Thumbnails160Cached/iterations:3/real_time",
+                    "BM_DecodeEveryPhoto/iterations:1/real_time") &&
+    kl::compareWith("BM_Thumbnails160UncachedNoExif/iterations:1/real_time",
+                    "BM_DecodeEveryPhoto/iterations:1/real_time") &&
+    kl::compareWith("BM_Thumbnails160CachedNoExif/iterations:3/real_time",
                     "BM_DecodeEveryPhoto/iterations:1/real_time");
 
 } // namespace

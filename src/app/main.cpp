@@ -46,6 +46,10 @@ int main(int argc, char **argv) {
     if (cl.mode == CommandLine::Mode::Window) {
         // The sign-in web view shares OpenGL with the window; it must be said before the application is made.
         QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+        // Qt's GStreamer media backend crashes where GStreamer's base plugins are missing, which
+        // nothing installs with Qt; the FFmpeg backend ships in the same Qt package with its libraries.
+        // A user's own choice stands.
+        if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND")) qputenv("QT_MEDIA_BACKEND", "ffmpeg");
 #ifdef KL_WITH_WEBENGINE
         WebSignInSheet::registerCallbackScheme(EvernoteService::callbackScheme());
 #endif

@@ -2,7 +2,6 @@
 
 #include <QComboBox>
 #include <QDesktopServices>
-#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -85,7 +84,9 @@ void DCEvernoteController::connectView() {
             &DCEvernoteController::acceptFileDrag);
     connect(v->imageBrowserView(), &UploadQueueBrowser::deleteRequested, this,
             &DCEvernoteController::deleteSelected);
-    connect(v->leftButton(), &QPushButton::clicked, this, &DCEvernoteController::openEvernoteFileSelector);
+    connect(v->leftButton(), &QPushButton::clicked, this, [this] {
+        if (host_.openFileSelector) host_.openFileSelector();
+    });
     connect(v->snapshotButton(), &DCButtonView::clicked, this, [this] {
         if (host_.openSnapshotWindow) host_.openSnapshotWindow();
     });
@@ -198,24 +199,6 @@ void DCEvernoteController::addFileItemsToQueue(std::vector<std::unique_ptr<FileI
 
 bool DCEvernoteController::acceptFileDrag(const QUrl &url) {
     return model_.queue().acceptFileDrag(url);
-}
-
-void DCEvernoteController::openEvernoteFileSelector() {
-    auto *dialog = new QFileDialog(host_.mainWindow, tr("Add Photos"),
-                                   host_.libraryFolder ? host_.libraryFolder() : QString());
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setObjectName(QStringLiteral("evernoteFileSelector"));
-    dialog->setWindowModality(Qt::WindowModal);
-    dialog->setFileMode(QFileDialog::ExistingFiles);
-    dialog->setNameFilter(tr("Photos (*.jpg *.JPG *.png *.PNG)"));
-    if (host_.window) host_.window->lockMode();
-    connect(dialog, &QFileDialog::finished, this, [this, dialog](int result) {
-        if (result == QDialog::Accepted)
-            for (const QUrl &url : dialog->selectedUrls())
-                acceptFileDrag(url);
-        if (host_.window) host_.window->unlockMode();
-    });
-    dialog->open();
 }
 
 void DCEvernoteController::upload() {

@@ -34,7 +34,7 @@ public:
         EvernoteService *service = nullptr;       // null: no uploads in this program
         std::function<bool()> cameraPresent;      // null: never
         std::function<void()> openSnapshotWindow; // the view's snapshot button
-        std::function<QString()> libraryFolder;   // where the file selector starts
+        std::function<void()> openFileSelector;   // the view's "Add Photos…" button
     };
     DCEvernoteController(Host host, QWidget *viewParent, QObject *parent = nullptr);
     ~DCEvernoteController() override;
@@ -54,7 +54,6 @@ public:
     void addFileItemsToQueue(std::vector<std::unique_ptr<FileItem>> items);
     bool acceptFileDrag(const QUrl &url);
     // The file selector for JPEG and PNG photos, as a sheet.
-    void openEvernoteFileSelector();
     void upload();
     // Asks before removing the selected photos from the queue.
     void deleteSelected();

@@ -1,5 +1,7 @@
 #include "ui/model/PhotoLibraryModel.h"
 
+#include <algorithm>
+
 #include "photos/PhotoLibrary.h"
 #include "photos/SnapshotNamer.h"
 
@@ -73,6 +75,49 @@ void PhotoLibraryModel::append(std::unique_ptr<FileItem> item) {
     beginInsertRows({}, row, row);
     items_.push_back(std::move(item));
     endInsertRows();
+}
+
+void PhotoLibraryModel::insert(int row, std::unique_ptr<FileItem> item) {
+    if (!item) return;
+    row = std::clamp(row, 0, rowCount());
+    beginInsertRows({}, row, row);
+    items_.insert(items_.begin() + row, std::move(item));
+    endInsertRows();
+}
+
+std::unique_ptr<FileItem> PhotoLibraryModel::takeRow(int row) {
+    if (!itemAt(row)) return nullptr;
+    beginRemoveRows({}, row, row);
+    std::unique_ptr<FileItem> item = std::move(items_[static_cast<size_t>(row)]);
+    items_.erase(items_.begin() + row);
+    endRemoveRows();
+    return item;
+}
+
+int PhotoLibraryModel::rowOfPath(const QString &path) const {
+    for (size_t row = 0; row < items_.size(); ++row)
+        if (items_[row]->path() == path) return static_cast<int>(row);
+    return -1;
+}
+
+bool PhotoLibraryModel::resetPath(const QString &path) {
+    const int row = rowOfPath(path);
+    if (row < 0) return false;
+    FileItem &item = *items_[static_cast<size_t>(row)];
+    item.setSerial(item.serial() + 1);
+    item.setFileAttribute();
+    item.setResolution({});
+    item.imageRepresentation(); // the turned size
+    Q_EMIT dataChanged(index(row), index(row));
+    return true;
+}
+
+std::vector<int> PhotoLibraryModel::selectedRows() const {
+    std::vector<int> rows;
+    for (const QModelIndex &index : selection_.selectedRows())
+        rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }
 
 int PhotoLibraryModel::selectedRow() const {

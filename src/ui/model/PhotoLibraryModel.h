@@ -36,10 +36,21 @@ public:
     // and "mov", exactly so), each with its picture size read once. A missing folder gives none.
     void loadFolder(const QString &folder);
     void append(std::unique_ptr<FileItem> item);
+    // `row` is clamped to the ends.
+    void insert(int row, std::unique_ptr<FileItem> item);
+    // The item leaves the library; null for a row that is not there.
+    std::unique_ptr<FileItem> takeRow(int row);
+    // The first row whose item is the file at `path`; -1 when none is.
+    int rowOfPath(const QString &path) const;
+    // The file at `path` was rewritten: its item gets a new identifier, so the browser fetches a new
+    // thumbnail. False when no item has that path.
+    bool resetPath(const QString &path);
 
     QItemSelectionModel *selectionModel() { return &selection_; }
     // The first selected row; -1 when nothing is selected.
     int selectedRow() const;
+    // Every selected row, ascending.
+    std::vector<int> selectedRows() const;
     const FileItem *selectedItem() const { return itemAt(selectedRow()); }
     // A row that is not there leaves the selection as it is.
     void selectRow(int row);

@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QListView>
 #include <QMenuBar>
 #include <QScreen>
 #include <QSettings>
@@ -23,7 +22,6 @@
 #include "core/DCLog.h"
 #include "devices/DCCamerasController.h"
 #include "ui/controls/DCButtonView.h"
-#include "ui/controls/DCPopUpButton.h"
 #include "ui/controls/Icons.h"
 #include "ui/evernote/DCEvernoteController.h"
 #include "ui/evernote/DCEvernoteView.h"
@@ -125,13 +123,12 @@ void DCMainWindowController::buildWindow() {
         Qt::SingleShotConnection);
     previewView_ = new DCPreviewImageView(cameraView_);
     cameraView_->setContentView(captureView_);
-    albumView_ = new QListView(views_);
-    albumView_->setModel(library_.get());
-    albumView_->setViewMode(QListView::IconMode);
-    albumView_->setSelectionModel(library_->selectionModel());
+    review_ = new ReviewModeController({window_.get(), *library_, *model_}, this);
+    connect(review_, &ReviewModeController::uploadQueueAppendRequested, this,
+            &DCMainWindowController::uploadQueueAppendRequested);
+    QWidget *albumView = review_->albumView();
     buildEvernoteMode();
-    for (QWidget *view :
-         {static_cast<QWidget *>(cameraView_), static_cast<QWidget *>(albumView_), evernoteView_})
+    for (QWidget *view : {static_cast<QWidget *>(cameraView_), albumView, evernoteView_})
         views_->addWidget(view);
     column->addWidget(views_, 1);
 
@@ -162,22 +159,13 @@ void DCMainWindowController::buildEvernoteMode() {
     host.service = services_.evernote;
     host.cameraPresent = [this] { return services_.cameras.currentCamera() != nullptr; };
     host.openSnapshotWindow = [this] { openSnapshotWindow(); };
-    host.libraryFolder = [this] { return reactions_->baseDir(); };
+    host.openFileSelector = [this] { openEvernoteFileSelector(); };
     evernoteController_ = new DCEvernoteController(std::move(host), views_, this);
     evernoteView_ = evernoteController_->view();
 }
 
 void DCMainWindowController::addReviewingItemsToEvernoteQueue() {
-    QList<int> rows;
-    for (const QModelIndex &index : library_->selectionModel()->selectedRows())
-        rows << index.row();
-    std::sort(rows.begin(), rows.end()); // in album order, as the user sees them
-    std::vector<std::unique_ptr<FileItem>> items;
-    for (int row : rows)
-        if (const FileItem *item = library_->itemAt(row)) items.push_back(std::make_unique<FileItem>(*item));
-    if (items.empty()) return;
-    evernoteController_->addFileItemsToQueue(std::move(items));
-    model_->changeMode(ModeButton::Evernote);
+    review_->addReviewingItemsToEvernoteQueue();
 }
 
 // The mode chooser stands along the window's left edge: a desktop may not let a program place a
@@ -220,20 +208,12 @@ void DCMainWindowController::buildCameraToolbar() {
     cameraModeToolbar_->addWidget(shutter);
 }
 
-// Review mode's toolbar; what its controls do comes with review mode itself.
+// Review mode's toolbar; its controls are review mode's own.
 void DCMainWindowController::buildReviewToolbar() {
     reviewModeToolbar_ = window_->addToolBar(tr("Review"));
     reviewModeToolbar_->setObjectName(QStringLiteral("reviewModeToolbar"));
     reviewModeToolbar_->setMovable(false);
-    auto *zoom = new DCPopUpButton(reviewModeToolbar_);
-    zoom->setTitle(tr("Zoom"));
-    zoom->setEnabled(false);
-    reviewModeToolbar_->addWidget(zoom);
-    QAction *toQueue =
-        reviewModeToolbar_->addAction(Icons::icon(QStringLiteral("Evernote-Down")), tr("Evernote"), this,
-                                      &DCMainWindowController::addReviewingItemsToEvernoteQueue);
-    toQueue->setObjectName(QStringLiteral("addToEvernoteQueue"));
-    toQueue->setToolTip(tr("Add the selected photos to the Evernote upload queue"));
+    review_->populateToolbar(*reviewModeToolbar_);
     reviewModeToolbar_->hide();
 }
 
@@ -270,8 +250,14 @@ void DCMainWindowController::connectModels() {
                 if (const FileItem *item = library_->itemAt(row))
                     evernoteController_->addFileItemToQueue(std::make_unique<FileItem>(*item));
             });
-    connect(library_.get(), &PhotoLibraryModel::scrollToRowRequested, albumView_,
-            [this](int row) { albumView_->scrollTo(library_->index(row)); });
+    // Photos chosen in the open panel or sent from review mode.
+    connect(this, &DCMainWindowController::uploadQueueAppendRequested, evernoteController_,
+            [this](const ReviewModeController::FileItems &items) {
+                std::vector<std::unique_ptr<FileItem>> copies;
+                for (const std::shared_ptr<FileItem> &item : items)
+                    copies.push_back(std::make_unique<FileItem>(*item));
+                evernoteController_->addFileItemsToQueue(std::move(copies));
+            });
     updateModeButtons();
 }
 
@@ -320,7 +306,7 @@ void DCMainWindowController::showView(MainWindowModel::View view) {
         views_->setCurrentWidget(cameraView_);
         return;
     case MainWindowModel::View::Album:
-        views_->setCurrentWidget(albumView_);
+        views_->setCurrentWidget(review_->albumView());
         return;
     case MainWindowModel::View::Evernote:
         views_->setCurrentWidget(evernoteView_);
@@ -429,6 +415,10 @@ void DCMainWindowController::openSnapshotWindow() {
                                            this);
     }
     snapshotSheet_->open();
+}
+
+void DCMainWindowController::openEvernoteFileSelector() {
+    review_->openEvernoteFileSelector();
 }
 
 void DCMainWindowController::keyPressed(int key, Qt::KeyboardModifiers modifiers, bool *handled) {

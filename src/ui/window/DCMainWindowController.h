@@ -7,6 +7,7 @@
 #include <QObject>
 
 #include "ui/model/MainWindowModel.h"
+#include "ui/review/ReviewModeController.h"
 
 class CameraControlsBinder;
 class DCAttachController;
@@ -28,7 +29,6 @@ class MainWindowReactions;
 class PhotoLibraryModel;
 class PresentationScreens;
 class QLabel;
-class QListView;
 class QMainWindow;
 class QStackedWidget;
 class QToolBar;
@@ -77,7 +77,16 @@ public:
     // Review mode's "add to queue": the selected photos go to the upload queue, and Evernote mode shows.
     void addReviewingItemsToEvernoteQueue();
     DCEvernoteController *evernoteController() const { return evernoteController_; }
+    // Review mode: the album and the actions on its photos.
+    ReviewModeController &review() const { return *review_; }
+    // The upload queue's open panel, a sheet on the main window.
+    void openEvernoteFileSelector();
 
+Q_SIGNALS:
+    // Photos for the upload queue: chosen in the open panel or sent from review mode.
+    void uploadQueueAppendRequested(const ReviewModeController::FileItems &items);
+
+public:
     // For tests and the screenshot tour.
     MainWindowModel &model() { return *model_; }
     CameraToolbarModel &toolbarModel() { return *toolbarModel_; }
@@ -123,7 +132,7 @@ private:
     DCCameraView *cameraView_ = nullptr;
     DCCaptureView *captureView_ = nullptr;
     DCPreviewImageView *previewView_ = nullptr;
-    QListView *albumView_ = nullptr;
+    ReviewModeController *review_ = nullptr;
     QWidget *evernoteView_ = nullptr;
     DCEvernoteController *evernoteController_ = nullptr;
     QWidget *modeChooser_ = nullptr;

@@ -33,7 +33,13 @@ public:
     OtherClient() : connection_(xcb_connect(nullptr, nullptr)) {
         root_ = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
     }
-    ~OtherClient() { xcb_disconnect(connection_); }
+    // Lets go of its grabs before it goes: the server handles a closed connection in its own time, so a
+    // grab tried right after a plain disconnect may still find the key held.
+    ~OtherClient() {
+        std::free(xcb_request_check(
+            connection_, xcb_ungrab_key_checked(connection_, XCB_GRAB_ANY, root_, XCB_MOD_MASK_ANY)));
+        xcb_disconnect(connection_);
+    }
     bool grab(uint8_t keycode, uint16_t modifiers) {
         xcb_generic_error_t *error =
             xcb_request_check(connection_, xcb_grab_key_checked(connection_, 1, root_, modifiers, keycode,

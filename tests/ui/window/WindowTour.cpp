@@ -11,8 +11,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QMainWindow>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -29,6 +32,7 @@
 #include "ui/model/CameraToolbarModel.h"
 #include "ui/model/CameraToolbarValues.h"
 #include "ui/model/PhotoLibraryModel.h"
+#include "ui/review/DCDraggableScrollView.h"
 #include "ui/window/DCAboutWindowController.h"
 #include "ui/window/DCAttachController.h"
 #include "ui/window/DCMainWindowController.h"
@@ -72,17 +76,41 @@ private:
         after(200, [this] { nextMenu(); });
     }
 
-    // A photo first, so the album has something to show.
+    // A few photos first, so the album has something to show.
     void otherModes() {
-        window().snapshot();
-        after(1500, [this] { window().setMode(2); });
-        after(2500, [this] {
+        for (int i = 0; i < 4; ++i)
+            after(400 * i, [this] { window().snapshot(); });
+        after(2500, [this] { window().setMode(2); });
+        after(3500, [this] {
             save(QStringLiteral("review"));
+            reviewZoomAndDelete();
+        });
+    }
+
+    // The large image at 3x dragged towards its middle, then the delete sheet (answered Cancel).
+    void reviewZoomAndDelete() {
+        ReviewModeController &review = window().review();
+        review.setReviewModeZoom(3);
+        after(300, [this, &review] {
+            QWidget *viewport = review.reviewModeImageScrollView()->viewport();
+            QTest::mousePress(viewport, Qt::LeftButton, {}, QPoint(300, 250));
+            QTest::mouseMove(viewport, QPoint(100, 80));
+            QTest::mouseRelease(viewport, Qt::LeftButton, {}, QPoint(100, 80));
+        });
+        after(1000, [this, &review] {
+            save(QStringLiteral("review-zoom"));
+            review.setReviewModeZoom(1);
+            review.deletePhoto();
+        });
+        after(1800, [this] {
+            save(QStringLiteral("review-delete-sheet"));
+            if (auto *sheet = window().window()->findChild<QMessageBox *>(QStringLiteral("deleteSheet")))
+                sheet->button(QMessageBox::Cancel)->click();
             window().setMode(1);
-            after(2000, [this] {
-                save(QStringLiteral("full-screen"));
-                fullScreenOverlay();
-            });
+        });
+        after(3800, [this] {
+            save(QStringLiteral("full-screen"));
+            fullScreenOverlay();
         });
     }
 
@@ -215,6 +243,7 @@ private:
         if (auto *sheet = window().snapshotWindowController(); sheet && sheet->isOpen())
             area |= sheet->window()->frameGeometry();
         if (QWidget *popup = QApplication::activePopupWidget()) area |= popup->frameGeometry();
+        if (QWidget *modal = QApplication::activeModalWidget()) area |= modal->frameGeometry();
         if (!only.isEmpty()) area = only;
         QScreen *screen = QGuiApplication::primaryScreen();
         if (area.isEmpty()) area = screen->geometry();
