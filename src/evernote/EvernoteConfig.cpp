@@ -57,8 +57,9 @@ QString EvernoteConfig::serviceOverrideHelp() {
 }
 
 QString EvernoteConfig::missingConsumerKeyMessage() {
-    return QStringLiteral("This build has no Evernote key, so it cannot sign in to Evernote. Build it with "
-                          "-DKL_EVERNOTE_CONSUMER_KEY=<key> -DKL_EVERNOTE_CONSUMER_SECRET=<secret> "
+    // The build options on lines of their own, so that a narrow view never breaks one at its hyphen.
+    return QStringLiteral("This build has no Evernote key, so it cannot sign in to Evernote. Build it with\n"
+                          "-DKL_EVERNOTE_CONSUMER_KEY=<key>\n-DKL_EVERNOTE_CONSUMER_SECRET=<secret>\n"
                           "(the consumer key and secret of an Evernote API key).");
 }
 
