@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# check-install.sh BUILD_DIR VERSION APP_ID
+# check-install.sh BUILD_DIR VERSION APP_ID SCREENSHOTS_DIR
 # Installs the build under /usr and under /opt/korva into temporary roots and runs the installed
 # program from there; validates the menu entry, the software-centre file, the icons and the manual;
 # builds the Debian package and has lintian judge it. Nothing touches the real home or the system.
 set -euo pipefail
-build=$1 version=$2 id=$3
+build=$1 version=$2 id=$3 screenshots=$4
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -29,7 +29,7 @@ install_into() { # ROOT PREFIX
 check_program() { # PROGRAM
   local program=$1 out
   out=$("$program" --version) || fail "--version exits $?"
-  [[ $out == "korva-lectern $version" ]] || fail "--version says '$out', the build is $version"
+  [[ $out == "korva-lectern $version Build "* ]] || fail "--version says '$out', the build is $version"
   out=$("$program" --list-cameras --demo) || fail "--list-cameras --demo exits $?"
   [[ -n $out ]] || fail "--list-cameras --demo lists nothing"
   out=$("$program" --snapshot --demo) || fail "--snapshot --demo exits $?"
@@ -48,6 +48,9 @@ metainfo=$usr/share/metainfo/$id.metainfo.xml
 appstreamcli validate --no-net "$metainfo" || fail "appstreamcli validate"
 newest=$(grep -o -m1 '<release version="[^"]*"' "$metainfo" | cut -d'"' -f2)
 [[ $newest == "$version" ]] || fail "the newest release in $(basename "$metainfo") is $newest, the build is $version"
+for shot in $(grep -o '<image>[^<]*' "$metainfo" | sed 's#.*/##'); do
+  [[ -s $screenshots/$shot ]] || fail "the screenshot $shot named in $(basename "$metainfo") is not in $screenshots"
+done
 [[ -s $usr/share/icons/hicolor/scalable/apps/$id.svg ]] || fail "no scalable icon"
 for size in 48 64 128 256; do
   png=$usr/share/icons/hicolor/${size}x$size/apps/$id.png
