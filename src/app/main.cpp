@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QGuiApplication>
 
 #include "CommandLine.h"
 #include "Modes.h"
@@ -61,5 +62,7 @@ int main(int argc, char **argv) {
     QCoreApplication::setOrganizationName(QStringLiteral("korva-lectern"));
     QCoreApplication::setApplicationName(QStringLiteral("korva-lectern"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KL_VERSION));
+    // Lets the desktop match the window to its menu entry and icon (Wayland has no other way).
+    QGuiApplication::setDesktopFileName(QStringLiteral(KL_APP_ID));
     return Modes::run(cl);
 }
