@@ -11,8 +11,6 @@
 #include "DCEvernoteView.h"
 #include "EvernoteSignInSheet.h"
 #include "NotebookCreator.h"
-#include "QueueThumbnails.h"
-#include "UploadQueueBrowser.h"
 #include "core/DCLog.h"
 #include "core/DCVocabulary.h"
 #include "evernote/EvernoteService.h"
@@ -20,29 +18,13 @@
 #include "ui/controls/DCButtonView.h"
 #include "ui/controls/Icons.h"
 #include "ui/model/MainWindowModel.h"
+#include "ui/review/DCImageBrowserView.h"
 
 DCEvernoteController::DCEvernoteController(Host host, QWidget *viewParent, QObject *parent)
-    : QObject(parent), host_(std::move(host)), view_(new DCEvernoteView(viewParent)),
-      thumbnails_(new QueueThumbnails(ThumbnailCache(), UploadQueueModel::PathRole, this)) {
-    thumbnails_->setSourceModel(&model_.queue());
-    UploadQueueBrowser *browser = view_->imageBrowserView();
-    browser->setModel(thumbnails_);
-    browser->setSelectionModel(new QItemSelectionModel(thumbnails_, browser));
-    // The browser's selection is the queue's: the proxy maps rows one to one.
-    connect(browser->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this, browser] {
-        QItemSelection mapped;
-        for (const QModelIndex &index : browser->selectionModel()->selectedRows())
-            mapped.select(model_.queue().index(index.row()), model_.queue().index(index.row()));
-        model_.queue().selectionModel()->select(mapped, QItemSelectionModel::ClearAndSelect);
-    });
-    connect(model_.queue().selectionModel(), &QItemSelectionModel::selectionChanged, this, [this, browser] {
-        QItemSelection mapped;
-        for (int row : model_.queue().selectedRows())
-            mapped.select(thumbnails_->index(row, 0), thumbnails_->index(row, 0));
-        const QSignalBlocker quiet(browser->selectionModel());
-        browser->selectionModel()->select(mapped, QItemSelectionModel::ClearAndSelect);
-        browser->viewport()->update();
-    });
+    : QObject(parent), host_(std::move(host)), view_(new DCEvernoteView(viewParent)) {
+    DCImageBrowserView *browser = view_->imageBrowserView();
+    browser->setModel(&model_.queue());
+    browser->setSelectionModel(model_.queue().selectionModel());
     creator_ = new NotebookCreator(view_);
     if (host_.mainWindow)
         signIn_ = EvernoteSignInSheet::create(host_.mainWindow, EvernoteService::callbackScheme());
@@ -79,10 +61,10 @@ void DCEvernoteController::connectView() {
         view_->uploadButton()->setEnabled(!model_.isUploading() && model_.queue().rowCount() > 0);
     });
     connect(&queue, &UploadQueueModel::scrollToRowRequested, v->imageBrowserView(),
-            [this](int row) { view_->imageBrowserView()->scrollTo(thumbnails_->index(row, 0)); });
-    connect(v->imageBrowserView(), &UploadQueueBrowser::fileDropped, this,
+            [this](int row) { view_->imageBrowserView()->scrollTo(model_.queue().index(row)); });
+    connect(v->imageBrowserView(), &DCImageBrowserView::acceptFileDrag, this,
             &DCEvernoteController::acceptFileDrag);
-    connect(v->imageBrowserView(), &UploadQueueBrowser::deleteRequested, this,
+    connect(v->imageBrowserView(), &DCImageBrowserView::deleteRequested, this,
             &DCEvernoteController::deleteSelected);
     connect(v->leftButton(), &QPushButton::clicked, this, [this] {
         if (host_.openFileSelector) host_.openFileSelector();

@@ -17,7 +17,6 @@ class FileItem;
 class MainWindowModel;
 class NotebookCreator;
 class QMessageBox;
-class QueueThumbnails;
 
 // The Evernote mode of the main window: mirrors EvernoteModeModel in DCEvernoteView, connects it with
 // the account service, and shows the sign-in sheet, the notebook creator and the alerts (as sheets on
@@ -81,7 +80,6 @@ private:
     Host host_;
     EvernoteModeModel model_;
     DCEvernoteView *view_;
-    QueueThumbnails *thumbnails_;
     NotebookCreator *creator_ = nullptr;
     std::unique_ptr<EvernoteSignInSheet> signIn_;
     QPointer<QMessageBox> alert_;

@@ -10,12 +10,15 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "UploadQueueBrowser.h"
 #include "ui/controls/DCButtonView.h"
 #include "ui/controls/DCCustomBackgroundColorScroller.h"
 #include "ui/controls/Icons.h"
+#include "ui/review/DCImageBrowserView.h"
 
 namespace {
+
+// The queue's cells: smaller than the album's, so that a class's worth of photos shows at once.
+const QSize kThumbnailCell(96, 72);
 
 QWidget *area(QWidget *parent, const char *name) {
     auto *widget = new QWidget(parent);
@@ -36,7 +39,8 @@ DCEvernoteView::DCEvernoteView(QWidget *parent) : QWidget(parent) {
     QWidget *browserArea = area(main_, "imageBrowserAreaView");
     auto *browserColumn = new QVBoxLayout(browserArea);
     browserColumn->setContentsMargins(0, 0, 0, 0);
-    browser_ = new UploadQueueBrowser(browserArea);
+    browser_ = new DCImageBrowserView(thumbnailCache_, kThumbnailCell, browserArea);
+    browser_->setWrapping(true);
     browser_->setObjectName(QStringLiteral("imageBrowserView"));
     browser_->setCanDragFilesIn(true);
     auto *scroller = new DCCustomBackgroundColorScroller(Qt::Vertical, browser_);

@@ -2,6 +2,8 @@
 
 #include <QWidget>
 
+#include "photos/ThumbnailCache.h"
+
 class DCButtonView;
 class QComboBox;
 class QLabel;
@@ -9,7 +11,7 @@ class QLineEdit;
 class QPushButton;
 class QStackedLayout;
 class QToolButton;
-class UploadQueueBrowser;
+class DCImageBrowserView;
 
 // The Evernote mode's view: where photos come from (the files, the camera), the queue of photos with
 // their count, the note's title and notebook, and the account and send buttons. It only holds the
@@ -26,7 +28,7 @@ public:
 
     QPushButton *leftButton() const { return leftButton_; } // photos from files
     DCButtonView *snapshotButton() const { return snapshotButton_; }
-    UploadQueueBrowser *imageBrowserView() const { return browser_; }
+    DCImageBrowserView *imageBrowserView() const { return browser_; }
     QLabel *descriptionTextField() const { return description_; }
     QLineEdit *noteTitleTextField() const { return noteTitle_; }
     QComboBox *notebookSelector() const { return notebookSelector_; }
@@ -46,7 +48,9 @@ private:
     QWidget *main_ = nullptr;
     QPushButton *leftButton_ = nullptr;
     DCButtonView *snapshotButton_ = nullptr;
-    UploadQueueBrowser *browser_ = nullptr;
+    // What the queue's browser draws its thumbnails from; before the browser, which keeps a reference.
+    ThumbnailCache thumbnailCache_;
+    DCImageBrowserView *browser_ = nullptr;
     QLabel *description_ = nullptr;
     QLineEdit *noteTitle_ = nullptr;
     QComboBox *notebookSelector_ = nullptr;

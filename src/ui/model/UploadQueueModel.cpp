@@ -32,6 +32,10 @@ QVariant UploadQueueModel::data(const QModelIndex &index, int role) const {
         return item->path();
     case UrlRole:
         return item->url();
+    case TypeRole:
+        return item->type();
+    case UidRole:
+        return item->imageUID();
     default:
         return {};
     }

@@ -10,6 +10,7 @@
 #include <QUrl>
 
 #include "photos/FileItem.h"
+#include "ui/model/PhotoLibraryModel.h"
 
 // The photos waiting to go into the next note, in the order they were added, with the selection the
 // queue's browser shows. The browser always keeps a selection while there is something to select: after
@@ -17,9 +18,12 @@
 class UploadQueueModel : public QAbstractListModel {
     Q_OBJECT
 public:
+    // The photo library's roles, so that one thumbnail browser shows both.
     enum Role {
-        PathRole = Qt::UserRole + 1, // QString
-        UrlRole,                     // QUrl
+        PathRole = PhotoLibraryModel::PathRole, // QString
+        UrlRole = PhotoLibraryModel::UrlRole,   // QUrl
+        TypeRole = PhotoLibraryModel::TypeRole, // int: FileItem::Type
+        UidRole = PhotoLibraryModel::UidRole,   // QString: the browser's identifier
     };
 
     // What one upload takes with it. Entries are named by their queue ids, so photos added or removed

@@ -26,8 +26,8 @@
 #include "ui/evernote/DCEvernoteController.h"
 #include "ui/evernote/DCEvernoteView.h"
 #include "ui/evernote/EvernoteSignInSheet.h"
-#include "ui/evernote/UploadQueueBrowser.h"
 #include "ui/model/PhotoLibraryModel.h"
+#include "ui/review/DCImageBrowserView.h"
 #include "ui/window/DCMainWindowController.h"
 #include "ui/window/DCSnapshotWindowController.h"
 
