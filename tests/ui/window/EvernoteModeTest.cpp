@@ -5,6 +5,7 @@
 
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDialogButtonBox>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -331,10 +332,18 @@ private Q_SLOTS:
         QWidget parent;
         WebSignInSheet sheet(&parent, QStringLiteral("en-orb"));
         QSignalSpy callbacks(&sheet, &EvernoteSignInSheet::callbackReceived);
+        QSignalSpy cancelled(&sheet, &EvernoteSignInSheet::cancelled);
         sheet.showAuthorizationPage(QUrl(QStringLiteral("en-orbx://response?oauth_token=t")));
         sheet.showAuthorizationPage(QUrl(QStringLiteral("en-orb://response?oauth_token=t&oauth_verifier=v")));
         QTRY_COMPARE_WITH_TIMEOUT(callbacks.count(), 1, 20000);
         QCOMPARE(callbacks[0][0].toUrl().scheme(), QStringLiteral("en-orb"));
+        QVERIFY(!sheet.isOpen());
+        // Closed at the callback is not the user's cancel; the Cancel button is.
+        QCOMPARE(cancelled.count(), 0);
+        sheet.showAuthorizationPage(QUrl(QStringLiteral("about:blank")));
+        QVERIFY(sheet.isOpen());
+        parent.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Cancel)->click();
+        QCOMPARE(cancelled.count(), 1);
         QVERIFY(!sheet.isOpen());
     }
 #endif
