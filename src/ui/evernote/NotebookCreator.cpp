@@ -36,13 +36,15 @@ void NotebookCreator::toggle(QWidget *anchor) {
 
 void NotebookCreator::create() {
     const QString name = name_->text().trimmed();
-    if (name.isEmpty()) return cancel();
     hide();
-    name_->clear();
-    Q_EMIT createRequested(name);
+    if (!name.isEmpty()) Q_EMIT createRequested(name);
 }
 
 void NotebookCreator::cancel() {
     hide();
+}
+
+void NotebookCreator::hideEvent(QHideEvent *event) {
     name_->clear();
+    QFrame::hideEvent(event);
 }

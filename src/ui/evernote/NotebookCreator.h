@@ -21,6 +21,10 @@ public:
 Q_SIGNALS:
     void createRequested(const QString &name);
 
+protected:
+    // However it closes (Create, Cancel, Escape, a click elsewhere), the next opening starts empty.
+    void hideEvent(QHideEvent *event) override;
+
 private:
     QLineEdit *name_;
 };

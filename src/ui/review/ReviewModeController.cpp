@@ -426,7 +426,8 @@ void ReviewModeController::showInFinder() {
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
-    call << QStringList{item->url().toString()} << QString();
+    // URIs as the interface defines them: a space or a non-ASCII letter in the name goes percent-encoded.
+    call << QStringList{item->url().toString(QUrl::FullyEncoded)} << QString();
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [watcher, folder] {
         if (watcher->isError()) {

@@ -5,14 +5,17 @@
 
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDialogButtonBox>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QToolButton>
 
 #include "EvernoteDouble.h"
 #include "app/AppCore.h"
@@ -26,6 +29,7 @@
 #include "ui/evernote/DCEvernoteController.h"
 #include "ui/evernote/DCEvernoteView.h"
 #include "ui/evernote/EvernoteSignInSheet.h"
+#include "ui/evernote/NotebookCreator.h"
 #include "ui/model/PhotoLibraryModel.h"
 #include "ui/review/DCImageBrowserView.h"
 #include "ui/window/DCMainWindowController.h"
@@ -107,6 +111,22 @@ class EvernoteModeTest : public QObject {
         QVERIFY(enter.isAccepted());
         QDropEvent dropEvent(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, {});
         QApplication::sendEvent(target, &dropEvent);
+    }
+    // Signs in through the desktop's browser against `service`, which has two notebooks.
+    void signIn(EvernoteDouble &service) {
+        service.addNotebook("nb-1", "Lessons");
+        service.addNotebook("nb-2", "Korva Notebook");
+        const EvernoteConfig config = service.config();
+        open(true, &config);
+        evernote().useSignInSheet(EvernoteSignInSheet::create(nullptr, QStringLiteral("en-orb"),
+                                                              EvernoteSignInSheet::Kind::SystemBrowser));
+        window_->setMode(3);
+        view().loginButton()->click();
+        QTRY_COMPARE_WITH_TIMEOUT(browser_.opened.size(), 1, 15000); // the authorization page
+        // The browser ends at the callback, which a second launch hands to the running program.
+        QVERIFY(service_->handleCallbackUrl(service.callbackUrl(true)));
+        QTRY_COMPARE_WITH_TIMEOUT(view().loginButton()->text(), QStringLiteral("Logout"), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(view().notebookSelector()->findText(QStringLiteral("Lessons")) >= 0, 15000);
     }
     bool modesLocked() { return !window_->model().isModeButtonEnabled(MainWindowModel::ModeButton::Camera); }
 
@@ -218,19 +238,7 @@ private Q_SLOTS:
     // with the chosen one, three photos as one note, and the completion alert's link to the note.
     void signInAndUploadThreePhotosEndToEnd() {
         EvernoteDouble service;
-        service.addNotebook("nb-1", "Lessons");
-        service.addNotebook("nb-2", "Korva Notebook");
-        const EvernoteConfig config = service.config();
-        open(true, &config);
-        evernote().useSignInSheet(EvernoteSignInSheet::create(nullptr, QStringLiteral("en-orb"),
-                                                              EvernoteSignInSheet::Kind::SystemBrowser));
-        window_->setMode(3);
-        view().loginButton()->click();
-        QTRY_COMPARE_WITH_TIMEOUT(browser_.opened.size(), 1, 15000); // the authorization page
-        // The browser ends at the callback, which a second launch hands to the running program.
-        QVERIFY(service_->handleCallbackUrl(service.callbackUrl(true)));
-        QTRY_COMPARE_WITH_TIMEOUT(view().loginButton()->text(), QStringLiteral("Logout"), 15000);
-        QTRY_VERIFY_WITH_TIMEOUT(view().notebookSelector()->findText(QStringLiteral("Lessons")) >= 0, 15000);
+        signIn(service);
         const int lessons = view().notebookSelector()->findText(QStringLiteral("Lessons"));
         view().notebookSelector()->setCurrentIndex(lessons);
         Q_EMIT view().notebookSelector()->activated(lessons);
@@ -268,6 +276,45 @@ private Q_SLOTS:
         QCOMPARE(view().notebookSelector()->count(), 0);
     }
 
+    // A name makes the notebook and chooses it; an empty one, Escape or a click elsewhere make nothing and
+    // leave no text for the next time.
+    void theNotebookCreatorMakesAndChoosesANotebook() {
+        EvernoteDouble service;
+        signIn(service);
+        NotebookCreator *creator = evernote().notebookCreator();
+        QLineEdit *name = creator->nameField();
+        const auto openCreator = [&] {
+            view().createNotebookButton()->click();
+            QTRY_VERIFY(creator->isVisible());
+            QCOMPARE(name->text(), QString());
+        };
+        openCreator();
+        QTest::keyClicks(name, QStringLiteral("  Science "));
+        QTest::keyClick(name, Qt::Key_Return);
+        QVERIFY(!creator->isVisible());
+        QTRY_COMPARE_WITH_TIMEOUT(view().notebookSelector()->currentText(), QStringLiteral("Science"), 15000);
+        QCOMPARE(service.thriftCalls("createNotebook"), 1);
+
+        openCreator();
+        QTest::keyClick(name, Qt::Key_Return);
+        QVERIFY(!creator->isVisible());
+        openCreator();
+        QTest::keyClicks(name, QStringLiteral("Art"));
+        QTest::keyClick(name, Qt::Key_Escape);
+        QVERIFY(!creator->isVisible());
+        openCreator();
+        QTest::keyClicks(name, QStringLiteral("Art"));
+        QTest::mouseClick(window_->window()->windowHandle(), Qt::LeftButton, {}, QPoint(5, 5));
+        QVERIFY(!creator->isVisible());
+        // Only this one more reaches the service (its requests are answered in order).
+        openCreator();
+        QTest::keyClicks(name, QStringLiteral("Music"));
+        QTest::keyClick(name, Qt::Key_Return);
+        QTRY_COMPARE_WITH_TIMEOUT(view().notebookSelector()->currentText(), QStringLiteral("Music"), 15000);
+        QCOMPARE(service.thriftCalls("createNotebook"), 2);
+        QCOMPARE(view().notebookSelector()->findText(QStringLiteral("Art")), -1);
+    }
+
     // Without a web view the authorization page goes to the desktop's browser.
     void theSystemBrowserSheetOpensThePage() {
         auto sheet = EvernoteSignInSheet::create(nullptr, QStringLiteral("en-orb"),
@@ -285,10 +332,18 @@ private Q_SLOTS:
         QWidget parent;
         WebSignInSheet sheet(&parent, QStringLiteral("en-orb"));
         QSignalSpy callbacks(&sheet, &EvernoteSignInSheet::callbackReceived);
+        QSignalSpy cancelled(&sheet, &EvernoteSignInSheet::cancelled);
         sheet.showAuthorizationPage(QUrl(QStringLiteral("en-orbx://response?oauth_token=t")));
         sheet.showAuthorizationPage(QUrl(QStringLiteral("en-orb://response?oauth_token=t&oauth_verifier=v")));
         QTRY_COMPARE_WITH_TIMEOUT(callbacks.count(), 1, 20000);
         QCOMPARE(callbacks[0][0].toUrl().scheme(), QStringLiteral("en-orb"));
+        QVERIFY(!sheet.isOpen());
+        // Closed at the callback is not the user's cancel; the Cancel button is.
+        QCOMPARE(cancelled.count(), 0);
+        sheet.showAuthorizationPage(QUrl(QStringLiteral("about:blank")));
+        QVERIFY(sheet.isOpen());
+        parent.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Cancel)->click();
+        QCOMPARE(cancelled.count(), 1);
         QVERIFY(!sheet.isOpen());
     }
 #endif

@@ -1,16 +1,23 @@
 // Review mode in the real main window on the offscreen platform, over a library of real files: the
 // thumbnail strip (with bad files among the photos), the delete sheets with undo, the zoom and drag of
-// the large image, rotation, the clipboard, file drops and the upload queue's open panel.
+// the large image, rotation, the clipboard, the info panel, the file manager, file drops and the upload
+// queue's open panel.
+#include <chrono>
 #include <memory>
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDBusConnection>
+#include <QDesktopServices>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -19,9 +26,11 @@
 #include "capture/DCCaptureViewController.h"
 #include "core/DCVocabulary.h"
 #include "core/UserDefaults.h"
+#include "photos/FileItem.h"
 #include "photos/JpegHeader.h"
 #include "photos/PhotoTrash.h"
 #include "photos/PhotoWriter.h"
+#include "support/ChildProcess.h"
 #include "support/QtTestMain.h"
 #include "ui/controls/DCPopUpButton.h"
 #include "ui/model/PhotoLibraryModel.h"
@@ -67,7 +76,31 @@ template <typename T> T *openSheet(QWidget *window, const char *name) {
     return found;
 }
 
+// A session bus of the test's own that starts no services by itself: the desktop's file manager is on it
+// only when the test puts it there.
+const char kBusConfig[] = R"(<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen>
+<policy context="default"><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/>
+<allow own="*"/></policy></busconfig>)";
+
 } // namespace
+
+// The desktop's file manager as the program sees it on the session bus.
+class FakeFileManager : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
+public:
+    QStringList shown;
+public Q_SLOTS:
+    void ShowItems(const QStringList &uris, const QString &) { shown << uris; }
+};
+
+// What the program would have opened with the desktop's default application.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+    Q_INVOKABLE void open(const QUrl &url) { opened << url; }
+};
 
 class ReviewModeTest : public QObject {
     Q_OBJECT
@@ -76,6 +109,8 @@ class ReviewModeTest : public QObject {
     std::unique_ptr<AppCore> core_;
     std::unique_ptr<DCMainWindowController> window_;
     QString folder_;
+    QTemporaryDir busHome_;
+    ChildProcess bus_;
 
     PhotoLibraryModel &library() { return window_->library(); }
     ReviewModeController &review() { return window_->review(); }
@@ -85,6 +120,17 @@ class ReviewModeTest : public QObject {
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(bytes);
     }
+    // The bus's address, or empty when it cannot run here.
+    QByteArray startBus() {
+        QFile config(busHome_.filePath(QStringLiteral("bus.conf")));
+        if (!config.open(QIODevice::WriteOnly) || config.write(kBusConfig) <= 0) return {};
+        config.close();
+        if (!bus_.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--config-file=") + config.fileName(),
+                                                        "--nofork", "--print-address=1"}))
+            return {};
+        bus_.readUntil([this] { return bus_.out().contains('\n'); }, std::chrono::seconds(10));
+        return bus_.out().trimmed();
+    }
     void clickSheet(const char *name, QMessageBox::StandardButton which) {
         auto *sheet = openSheet<QMessageBox>(window_->window(), name);
         QVERIFY(sheet);
@@ -92,7 +138,12 @@ class ReviewModeTest : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase() { qputenv("QT_MEDIA_BACKEND", "ffmpeg"); } // see MovieFrames::isAvailable()
+    void initTestCase() {
+        qputenv("QT_MEDIA_BACKEND", "ffmpeg"); // see MovieFrames::isAvailable()
+        // Before anything in the process opens the session bus, which it then keeps.
+        if (const QByteArray address = startBus(); !address.isEmpty())
+            qputenv("DBUS_SESSION_BUS_ADDRESS", address);
+    }
 
     void init() {
         home_ = std::make_unique<QTemporaryDir>();
@@ -168,6 +219,10 @@ private Q_SLOTS:
         QVERIFY(window_->model().isModeButtonEnabled(MainWindowModel::ModeButton::Camera));
         for (const QString &path : gone)
             QVERIFY(!QFile::exists(path));
+        QWidget *undoBar =
+            review().albumView()->findChild<QPushButton *>(QStringLiteral("undoDelete"))->parentWidget();
+        QVERIFY(undoBar->isVisible());
+        QCOMPARE(undoBar->findChild<QLabel *>()->text(), QStringLiteral("3 photos were moved to the Trash."));
         QTRY_COMPARE(QApplication::activeWindow(), window_->window()); // the sheet gave the keyboard back
         review().browserView()->setFocus();
         QTest::keySequence(review().browserView(), QKeySequence::Undo);
@@ -175,6 +230,7 @@ private Q_SLOTS:
         QCOMPARE(library().rowCount(), 10);
         QCOMPARE(pathAt(4), gone[1]);
         QCOMPARE(contents(gone[1]), bytes);
+        QVERIFY(!undoBar->isVisible());
     }
 
     void cancelAndEmptySelectionChangeNothing() {
@@ -216,6 +272,58 @@ private Q_SLOTS:
             review().zoomOut();
         QCOMPARE(scroll->zoomFactor(), 1.0f);
         QCOMPARE(scroll->widget()->size(), scroll->viewport()->size());
+    }
+
+    void theInfoPanelShowsTheSelectedPhotosFields() {
+        QAction *info = window_->window()->findChild<QAction *>(QStringLiteral("info"));
+        QVERIFY(info);
+        info->trigger();
+        auto *panel = review().albumView()->findChild<QLabel *>(QStringLiteral("infoPanel"));
+        QVERIFY(panel->isVisible());
+        library().selectRow(2);
+        const FileItem *item = library().itemAt(2);
+        // The camera's fields come from the file a moment later.
+        QTRY_VERIFY_WITH_TIMEOUT(panel->text().contains(QLatin1String("Korva corp")), kWaitMs);
+        const QString date = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+        for (const QString &field : {QStringLiteral("photo_2.jpg"), QStringLiteral("640x480"),
+                                     item->itemSize(), date, QStringLiteral("Wren-HD")})
+            QVERIFY2(panel->text().contains(field),
+                     qPrintable(field + QLatin1String(" in ") + panel->text()));
+        library().selectRow(3);
+        QVERIFY(panel->text().contains(QLatin1String("photo_3.jpg")));
+        QVERIFY(!panel->text().contains(QLatin1String("photo_2.jpg")));
+        info->trigger();
+        QVERIFY(!panel->isVisible());
+    }
+
+    // The file manager on the session bus is asked to show the photo itself; without one the folder opens.
+    void showInFileManagerAsksTheFileManagerElseOpensTheFolder() {
+        if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS") || !bus_.running())
+            QSKIP("no dbus-daemon");
+        QVERIFY(QDBusConnection::sessionBus().isConnected());
+        UrlCatcher opener;
+        FakeFileManager manager;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &opener, "open");
+        const auto restore = qScopeGuard([] {
+            QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+            QDBusConnection::disconnectFromBus(QStringLiteral("fileManager"));
+        });
+        // The file manager takes URIs: a space in the name is sent escaped.
+        writeFile(QStringLiteral("lesson 1.jpg"), photo(640, 1));
+        library().loadFolder(folder_);
+        library().selectRow(library().rowOfPath(folder_ + QStringLiteral("/lesson 1.jpg")));
+        review().showInFinder();
+        QTRY_COMPARE_WITH_TIMEOUT(opener.opened, QList<QUrl>{QUrl::fromLocalFile(folder_)}, kWaitMs);
+
+        QDBusConnection managerBus = QDBusConnection::connectToBus(
+            qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("fileManager"));
+        QVERIFY(managerBus.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &manager,
+                                          QDBusConnection::ExportAllSlots));
+        QVERIFY(managerBus.registerService(QStringLiteral("org.freedesktop.FileManager1")));
+        review().showInFinder();
+        const QString uri = QUrl::fromLocalFile(folder_).toString() + QStringLiteral("/lesson%201.jpg");
+        QTRY_COMPARE_WITH_TIMEOUT(manager.shown, QStringList{uri}, kWaitMs);
+        QCOMPARE(opener.opened.size(), 1);
     }
 
     void rotatingRightThenLeftGivesTheSameSize() {

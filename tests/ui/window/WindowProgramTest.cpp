@@ -1,8 +1,10 @@
 // The program's own window in a real X server: started as a user starts it (with the simulated
 // camera), it shows a moving picture, its shutter button files a photo and Quit ends it at once.
-// The test looks at the screen and works the mouse and keyboard from outside (xdotool), as a user
-// would; nothing inside the program is reached.
+// A later launch with a sign-in callback hands it to the running program. The test looks at the screen
+// and works the mouse and keyboard from outside (xdotool), as a user would, and reads the program's
+// log; nothing inside the program is reached.
 #include <chrono>
+#include <csignal>
 
 #include <QDir>
 #include <QGuiApplication>
@@ -66,8 +68,11 @@ class WindowProgramTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir home_;
+    QStringList environment_;
     ChildProcess program_;
     QString windowId_;
+    // Where the browser ends a sign-in.
+    const QString callback_ = QStringLiteral("en-orb://response?oauth_token=t&oauth_verifier=v");
 
     QImage shot() {
         return QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(
@@ -85,6 +90,27 @@ class WindowProgramTest : public QObject {
         return QRect(v.value(QStringLiteral("X")), v.value(QStringLiteral("Y")),
                      v.value(QStringLiteral("WIDTH")), v.value(QStringLiteral("HEIGHT")));
     }
+    // The window is there once xdotool finds it by its name.
+    bool waitForWindow() {
+        const auto found = [this] {
+            const ChildResult r = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                           QStringLiteral("--name"), QStringLiteral("^Korva Lectern")});
+            windowId_ = QString::fromLatin1(r.out.split('\n').value(0)).trimmed();
+            return !windowId_.isEmpty();
+        };
+        return program_.readUntil(found, 30s * kSlowdown);
+    }
+    // How often the program's log says it was handed a sign-in callback.
+    int callbacksLogged() const {
+        const QDir folder(home_.path() + QStringLiteral("/data/Orb"));
+        int count = 0;
+        for (const QString &name : folder.entryList(QDir::Files)) {
+            QFile log(folder.filePath(name));
+            if (log.open(QIODevice::ReadOnly))
+                count += int(log.readAll().count("Sign-in callback: en-orb://response"));
+        }
+        return count;
+    }
     QStringList photos() const {
         return QDir(home_.path() + QStringLiteral("/Pictures/Korva Lectern"))
             .entryList({QStringLiteral("*.jpg")});
@@ -96,17 +122,10 @@ private Q_SLOTS:
         if (runChild(QStringLiteral("xdotool"), {QStringLiteral("version")}).exitCode != 0)
             QSKIP("xdotool is missing");
         // A user of their own, on this test's display.
-        QStringList env = programEnvironment(home_.path());
-        ChildProcess::setVariable(env, QStringLiteral("DISPLAY"), qEnvironmentVariable("DISPLAY"));
-        QVERIFY(program_.start(QStringLiteral(KL_PROGRAM), {QStringLiteral("--demo")}, env));
-        // The window is there once xdotool finds it by its name.
-        const auto found = [this] {
-            const ChildResult r = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                           QStringLiteral("--name"), QStringLiteral("^Korva Lectern")});
-            windowId_ = QString::fromLatin1(r.out.split('\n').value(0)).trimmed();
-            return !windowId_.isEmpty();
-        };
-        QVERIFY(program_.readUntil(found, 30s * kSlowdown));
+        environment_ = programEnvironment(home_.path());
+        ChildProcess::setVariable(environment_, QStringLiteral("DISPLAY"), qEnvironmentVariable("DISPLAY"));
+        QVERIFY(program_.start(QStringLiteral(KL_PROGRAM), {QStringLiteral("--demo")}, environment_));
+        QVERIFY(waitForWindow());
     }
 
     void theWindowShowsAMovingPicture() {
@@ -132,6 +151,15 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(photos().size(), before.size() + 1, 10000);
     }
 
+    // The desktop's browser ends a sign-in by starting the program with the callback address.
+    void aLaterLaunchHandsItsCallbackToTheRunningProgram() {
+        const ChildResult later =
+            runChild(QStringLiteral(KL_PROGRAM), {callback_}, environment_, 10s * kSlowdown);
+        QCOMPARE(later.exitCode, 0);
+        QTRY_COMPARE_WITH_TIMEOUT(callbacksLogged(), 1, 5000);
+        QVERIFY(program_.running());
+    }
+
     void quitEndsTheProgramAtOnce() {
         // Typed as a user types it: to the window that has the keyboard.
         QCOMPARE(xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), windowId_,
@@ -139,6 +167,17 @@ private Q_SLOTS:
                      .exitCode,
                  0);
         QVERIFY2(program_.waitForExit(2s * kSlowdown), "still running 2 s after Quit");
+        QCOMPARE(program_.exitCode(), 0);
+    }
+
+    // With no program running, the launch with the callback is the window program itself.
+    void aFirstLaunchWithACallbackOpensTheWindow() {
+        QVERIFY(
+            program_.start(QStringLiteral(KL_PROGRAM), {QStringLiteral("--demo"), callback_}, environment_));
+        QVERIFY(waitForWindow());
+        QTRY_COMPARE_WITH_TIMEOUT(callbacksLogged(), 2, 5000);
+        program_.signal(SIGTERM);
+        QVERIFY(program_.waitForExit(5s * kSlowdown));
         QCOMPARE(program_.exitCode(), 0);
     }
 };
