@@ -3,18 +3,17 @@
 #include <openssl/x509.h>
 #include <thrift/TOutput.h>
 #include <thrift/protocol/TBinaryProtocol.h>
-#include <thrift/transport/THttpClient.h>
 #include <thrift/transport/TSSLSocket.h>
 #include <thrift/transport/TSocket.h>
 #include <thrift/transport/TVirtualTransport.h>
 
 #include "core/DCLog.h"
 #include "evernote/EdamErrors.h"
+#include "evernote/GatheringHttpClient.h"
 #include "evernote/generated/NoteStore.h"
 #include "evernote/generated/UserStore.h"
 
 using apache::thrift::protocol::TBinaryProtocol;
-using apache::thrift::transport::THttpClient;
 using apache::thrift::transport::TSocket;
 using apache::thrift::transport::TTransport;
 using apache::thrift::transport::TTransportException;
@@ -112,7 +111,7 @@ OpenCall::OpenCall(const EvernoteConfig &config, const QUrl &url,
     const std::string hostHeader = url.port() > 0 ? host + ":" + std::to_string(port) : host;
     QString path = url.path(QUrl::FullyEncoded);
     if (url.hasQuery()) path += u'?' + url.query(QUrl::FullyEncoded);
-    auto http = std::make_shared<THttpClient>(bounded, hostHeader, path.toStdString());
+    auto http = std::make_shared<GatheringHttpClient>(bounded, hostHeader, path.toStdString());
     const auto cancelled = [] { return TTransportException(TTransportException::INTERRUPTED, "cancelled"); };
     if (canceller_ && canceller_->isCancelled()) throw cancelled();
     http->open();

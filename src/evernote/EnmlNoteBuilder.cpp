@@ -85,6 +85,7 @@ EnmlNoteBuilder::Result EnmlNoteBuilder::build(const QString &title, const QStri
     std::vector<ReadPhoto> photos = readAll(paths);
     QString content = prologue();
     std::vector<edam::Resource> resources;
+    resources.reserve(size_t(paths.size()));
     for (qsizetype i = 0; i < paths.size(); ++i) {
         ReadPhoto &photo = photos[size_t(i)];
         // A photo that went away while queued fails the whole upload: a note silently missing a

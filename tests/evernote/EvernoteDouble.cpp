@@ -124,7 +124,6 @@ public:
             notFound.__set_identifier("Note.notebookGuid");
             throw notFound;
         }
-        shared_.notes.push_back(note);
         created.__set_guid(shared_.nextGuid());
         created.__set_title(note.title);
         created.__set_notebookGuid(note.notebookGuid);
@@ -146,6 +145,9 @@ public:
         created.__set_resources(resources);
         created.__set_sharedNotes({someRestrictions()});
         created.__set_limits(someRestrictions());
+        // The processor's decoded arguments end with this call: the note (megabytes of photos) is
+        // taken over rather than copied.
+        shared_.notes.push_back(std::move(const_cast<edam_newer::Note &>(note)));
     }
 
 private:

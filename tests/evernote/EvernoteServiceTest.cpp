@@ -143,7 +143,11 @@ TEST_F(EvernoteServiceTest, SignInListAndUploadThreePhotosAsOneNote) {
     EXPECT_EQ(defaults_.stringForKey("edamUserId"), "1");
     EXPECT_FALSE(defaults_.hasKey("authToken"));
 
-    const QList<QByteArray> bytes{QByteArray(3000, 'a'), QByteArray(2000, 'b'), QByteArray("\x89PNG tiny")};
+    // The first photo is large enough to be sent from where it lies, between buffered pieces.
+    QByteArray large(300 * 1024, '\0');
+    for (qsizetype i = 0; i < large.size(); ++i)
+        large[i] = char(i % 251);
+    const QList<QByteArray> bytes{large, QByteArray(2000, 'b'), QByteArray("\x89PNG tiny")};
     const QStringList paths{photo("p1.jpg", bytes[0]), photo("p2.JPG", bytes[1]), photo("p3.png", bytes[2])};
     ASSERT_EQ(upload(paths, recorder_->notebooks[0]), "");
     const auto notes = double_.receivedNotes();
