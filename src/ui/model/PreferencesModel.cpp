@@ -252,10 +252,12 @@ void PreferencesModel::setDefaultImageAdjustment() {
     const DCCameraPtr camera = deps_.currentCamera ? deps_.currentCamera() : nullptr;
     if (!camera) return;
     // Controls the camera lacks stay as they are: their defaults would only be stored as garbage.
+    DCCamera &device = *camera;
     for (int i = 0; i < kPictureCount; ++i) {
+        const PictureControl &c = kPictureControls[i];
         Slider &slider = sliders_[i];
         if (!slider.enabled) continue;
-        const int32_t def = (camera.get()->*kPictureControls[i].defaultValue)();
+        const int32_t def = (device.*c.defaultValue)();
         if (known(def)) slider.value = std::clamp(def, slider.minimum, slider.maximum);
         applyPicture(static_cast<Picture>(i), slider.value);
     }
