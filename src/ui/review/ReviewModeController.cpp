@@ -17,6 +17,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QThreadPool>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -116,6 +117,9 @@ void ReviewModeController::buildAlbumView() {
     undoRow->addWidget(undoButton);
     undoBar_->hide();
     column->addWidget(undoBar_);
+    undoBarTimer_ = new QTimer(undoBar_);
+    undoBarTimer_->setSingleShot(true);
+    connect(undoBarTimer_, &QTimer::timeout, undoBar_, &QWidget::hide);
 
     infoLine_ = new QLabel(albumView_);
     infoLine_->setObjectName(QStringLiteral("infoLine"));
@@ -375,10 +379,8 @@ void ReviewModeController::showUndoBar(int count) {
     undoText_->setText(count == 1 ? tr("The photo was moved to the Trash.")
                                   : tr("%1 photos were moved to the Trash.").arg(count));
     undoBar_->show();
-    QTimer::singleShot(kUndoBarMs, undoBar_, [this, record = undo_.entries.data()] {
-        // Only the bar of this very delete goes; a newer one keeps its full time.
-        if (!undo_.isEmpty() && undo_.entries.data() == record) undoBar_->hide();
-    });
+    // One timer, started again by each delete: a newer delete's bar keeps its full time.
+    undoBarTimer_->start(kUndoBarMs);
 }
 
 void ReviewModeController::undoDelete() {

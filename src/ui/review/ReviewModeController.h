@@ -22,6 +22,7 @@ class QLabel;
 class QMenu;
 class QMessageBox;
 class QPushButton;
+class QTimer;
 class QToolBar;
 class QWidget;
 
@@ -96,6 +97,7 @@ private:
     QLabel *infoLine_ = nullptr;
     QLabel *infoPanel_ = nullptr;
     QWidget *undoBar_ = nullptr;
+    QTimer *undoBarTimer_ = nullptr;
     QLabel *undoText_ = nullptr;
     DCPopUpButton *zoomButton_ = nullptr;
     QMenu *contextualMenu_ = nullptr;
