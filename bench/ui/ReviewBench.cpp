@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <chrono>
 #include <ctime>
+#include <fcntl.h>
 #include <memory>
 #include <unistd.h>
 
@@ -123,6 +124,8 @@ struct Heartbeat {
         clock.start();
         timer.start();
     }
+    // The silence before the first beat counts too (a stall that starts at once).
+    void countFromNow() { last = std::max<qint64>(1, clock.nsecsElapsed()); }
     double longestMs() const { return longest / 1e6; }
     QTimer timer;
     QElapsedTimer clock;
@@ -172,6 +175,65 @@ struct Window {
     std::unique_ptr<AppCore> core;
     std::unique_ptr<DCMainWindowController> window;
 };
+
+// Asks the kernel to drop the library's pages from its cache, so the next reads go to the disk (the
+// directory and inodes stay cached: "cold-ish"). Clean pages only, without privileges.
+void dropLibraryPages(const QString &folder) {
+    for (const QString &name : QDir(folder).entryList({QStringLiteral("*.jpg")}, QDir::Files)) {
+        const int fd = ::open(QFile::encodeName(folder + QLatin1Char('/') + name).constData(), O_RDONLY);
+        if (fd < 0) continue;
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+        ::close(fd);
+    }
+}
+
+// The library listed and every photo's date and size read, as a change of the library folder does.
+void BM_LibraryLoadFolder(benchmark::State &state) {
+    const bool cold = state.range(0) != 0;
+    const QString folder = makeLibrary();
+    for (auto _ : state) {
+        PhotoLibraryModel model;
+        if (cold) dropLibraryPages(folder);
+        QElapsedTimer clock;
+        clock.start();
+        model.loadFolder(folder);
+        state.SetIterationTime(clock.nsecsElapsed() / 1e9);
+        state.counters["photos"] = model.rowCount();
+    }
+}
+BENCHMARK(BM_LibraryLoadFolder)
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
+// From making the window (which loads the library) to the first screen of thumbnails in review mode,
+// with an empty thumbnail cache: "make_window_ms" is the constructor's own time, during which the main
+// thread answers nothing; "longest_stall_after_made_ms" is the main thread's longest silence after it.
+void BM_WindowMadeToFirstScreen(benchmark::State &state) {
+    makeLibrary();
+    for (auto _ : state) {
+        QTemporaryDir cache;
+        Heartbeat heartbeat;
+        eventTimes = {};
+        QElapsedTimer clock;
+        clock.start();
+        Window w(cache.path());
+        const qint64 madeNs = clock.nsecsElapsed();
+        heartbeat.longest = 0;
+        heartbeat.countFromNow();
+        w.window->setMode(2);
+        if (!waitFor([&] { return w.firstScreenShown(); }, 20000)) state.SkipWithError("no thumbnails");
+        state.SetIterationTime(clock.nsecsElapsed() / 1e9);
+        state.counters["make_window_ms"] = madeNs / 1e6;
+        state.counters["longest_stall_after_made_ms"] = heartbeat.longestMs();
+        reportEvents(state);
+        waitFor([&] { return w.window->library().rowCount() == kPhotos; }, 20000);
+        state.counters["photos"] = w.window->library().rowCount();
+    }
+}
+BENCHMARK(BM_WindowMadeToFirstScreen)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // Cold: an empty thumbnail cache (the photos themselves may be in the page cache).
 void BM_ReviewOpenCold(benchmark::State &state) {
@@ -258,7 +320,11 @@ void BM_ReviewScrollThroughAll(benchmark::State &state) {
 }
 BENCHMARK(BM_ReviewScrollThroughAll)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
-const bool registered = kl::compareWith("BM_ReviewOpenCold/iterations:1/manual_time",
+const bool registered = kl::compareWith("BM_LibraryLoadFolder/1/iterations:3/manual_time",
+                                        "BM_LibraryLoadFolder/0/iterations:3/manual_time") &&
+                        kl::compareWith("BM_WindowMadeToFirstScreen/iterations:3/manual_time",
+                                        "BM_ReviewOpenCold/iterations:1/manual_time") &&
+                        kl::compareWith("BM_ReviewOpenCold/iterations:1/manual_time",
                                         "BM_FirstScreenDecodedWhole/iterations:3/manual_time") &&
                         kl::compareWith("BM_ReviewOpenWarm/iterations:1/manual_time",
                                         "BM_FirstScreenDecodedWhole/iterations:3/manual_time");
