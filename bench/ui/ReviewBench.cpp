@@ -215,7 +215,8 @@ BENCHMARK(BM_LibraryLoadFolder)
 
 // From making the window (which loads the library) to the first screen of thumbnails in review mode,
 // with an empty thumbnail cache: "make_window_ms" is the constructor's own time, during which the main
-// thread answers nothing; "longest_stall_after_made_ms" is the main thread's longest silence after it.
+// thread answers nothing; "longest_stall_after_made_ms" is the main thread's longest silence after it;
+// "all_rows_ms" is when the whole library is there.
 void BM_WindowMadeToFirstScreen(benchmark::State &state) {
     makeLibrary();
     for (auto _ : state) {
@@ -234,7 +235,8 @@ void BM_WindowMadeToFirstScreen(benchmark::State &state) {
         state.counters["make_window_ms"] = madeNs / 1e6;
         state.counters["longest_stall_after_made_ms"] = heartbeat.longestMs();
         reportEvents(state);
-        waitFor([&] { return w.window->library().rowCount() == kPhotos; }, 20000);
+        w.loaded();
+        state.counters["all_rows_ms"] = clock.nsecsElapsed() / 1e6;
         state.counters["photos"] = w.window->library().rowCount();
     }
 }
