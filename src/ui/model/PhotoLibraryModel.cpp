@@ -35,7 +35,7 @@ PhotoLibraryModel::PhotoLibraryModel(QObject *parent) : QAbstractListModel(paren
 }
 
 PhotoLibraryModel::~PhotoLibraryModel() {
-    ++*generation_;
+    ++generation_;
     pool_.waitForDone();
 }
 
@@ -85,7 +85,7 @@ QHash<int, QByteArray> PhotoLibraryModel::roleNames() const {
 }
 
 void PhotoLibraryModel::loadFolder(const QString &folder) {
-    ++*generation_;
+    ++generation_;
     loading_ = false;
     appendedWhileLoading_.clear();
     const QString expanded = SnapshotNamer::expandedFolder(folder);
@@ -98,15 +98,15 @@ void PhotoLibraryModel::loadFolder(const QString &folder) {
 }
 
 void PhotoLibraryModel::loadFolderInBackground(const QString &folder) {
-    const quint64 generation = ++*generation_;
+    const quint64 generation = ++generation_;
     loading_ = true;
     appendedWhileLoading_.clear();
     beginResetModel();
     items_.clear();
     endResetModel();
     const QString expanded = SnapshotNamer::expandedFolder(folder);
-    pool_.start([this, expanded, generation, current = generation_] {
-        const auto stale = [&] { return current->load() != generation; };
+    pool_.start([this, expanded, generation] {
+        const auto stale = [&] { return generation_.load() != generation; };
         // The model outlives this task (its destructor waits for it), and a batch still queued when it
         // goes is dropped with it.
         const auto hand = [&](Items &batch, bool last) {
@@ -131,7 +131,7 @@ void PhotoLibraryModel::loadFolderInBackground(const QString &folder) {
 }
 
 void PhotoLibraryModel::receiveBatch(quint64 generation, Items &batch, bool last) {
-    if (generation != generation_->load() || !loading_) return;
+    if (generation != generation_.load() || !loading_) return;
     // What was appended meanwhile is the newer word on that file.
     std::erase_if(batch, [this](const std::unique_ptr<FileItem> &item) {
         return appendedWhileLoading_.contains(item->path());

@@ -89,7 +89,7 @@ private:
     Items items_;
     QItemSelectionModel selection_;
     // The load whose rows are wanted; a worker that sees another value stops.
-    std::shared_ptr<std::atomic<quint64>> generation_ = std::make_shared<std::atomic<quint64>>(0);
+    std::atomic<quint64> generation_{0};
     bool loading_ = false;
     QSet<QString> appendedWhileLoading_;
     // Last, so that it is gone (its worker finished) before the rest of the model.
