@@ -70,6 +70,10 @@ MainWindowReactions::MainWindowReactions(Dependencies dependencies, QObject *par
       defaults_(*deps_.defaults), preview_(deps_.schedule), observers_(this) {
     connect(&toolbar_, &CameraToolbarModel::autoFocusRequested, this,
             &MainWindowReactions::doAutoFocusInMainThread);
+    // The first photo is selected once the library is there, unless a new one was selected meanwhile.
+    connect(&library_, &PhotoLibraryModel::loaded, this, [this] {
+        if (library_.selectedRow() < 0) library_.selectRow(0);
+    });
     registerObservers();
 }
 
@@ -169,11 +173,10 @@ void MainWindowReactions::windowDidLoad() {
     preview_.setInstantPreview(static_cast<int>(defaults_.integerForKey(DCDefaults::InstantPreview)));
     baseDir_ = defaults_.stringForKey(DCDefaults::PhotoLibraryLocation);
     loadData();
-    library_.selectRow(0);
 }
 
 void MainWindowReactions::loadData() {
-    library_.loadFolder(baseDir_);
+    library_.loadFolderInBackground(baseDir_);
 }
 
 void MainWindowReactions::photoLibraryLocationDidChange(const QVariantMap &userInfo) {
@@ -184,7 +187,6 @@ void MainWindowReactions::photoLibraryLocationDidChange(const QVariantMap &userI
     }
     baseDir_ = folder.toString();
     loadData();
-    library_.selectRow(0);
 }
 
 void MainWindowReactions::fileDidCreate(const QVariantMap &dictionary) {

@@ -54,6 +54,7 @@ public:
 
     // The window is made: the instant-preview setting, the library folder and its photos.
     void windowDidLoad();
+    // The photos arrive after this returns; the first is selected when they are all there.
     void loadData();
     // Any thread: a focus run one second from now, on the main thread.
     void doAutoFocusInMainThread();

@@ -1,16 +1,20 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <vector>
 
 #include <QAbstractListModel>
 #include <QItemSelectionModel>
+#include <QSet>
 #include <QString>
+#include <QThreadPool>
 
 #include "photos/FileItem.h"
 
 // The photo library as the album shows it: one FileItem per photo or movie, in album order, with a
-// selection that the browser, the large image and the keyboard share. Main thread only.
+// selection that the browser, the large image and the keyboard share. Main thread only (the background
+// load reads the files on a worker of its own and hands the rows to the main thread).
 class PhotoLibraryModel : public QAbstractListModel {
     Q_OBJECT
 public:
@@ -25,6 +29,7 @@ public:
     };
 
     explicit PhotoLibraryModel(QObject *parent = nullptr);
+    ~PhotoLibraryModel() override;
 
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
@@ -33,8 +38,15 @@ public:
     // Null for a row that is not there.
     const FileItem *itemAt(int row) const;
     // The photos and movies of `folder` (names sorted without regard to case; only the extensions "jpg"
-    // and "mov", exactly so), each with its picture size read once. A missing folder gives none.
+    // and "mov", exactly so), each with its picture size read once. A missing folder gives none; a file
+    // gone by the time it is read is left out. Supersedes a background load under way.
     void loadFolder(const QString &folder);
+    // The same without blocking: the library empties at once, the files are read on a worker and the
+    // rows arrive in batches (the first one small, so the first screen shows early); loaded() follows
+    // the last. A later load supersedes this one and its rows are dropped. Items appended meanwhile
+    // stay last, and a file both appended and listed is there once, as the appended item.
+    void loadFolderInBackground(const QString &folder);
+    bool isLoading() const { return loading_; }
     void append(std::unique_ptr<FileItem> item);
     // `row` is clamped to the ends.
     void insert(int row, std::unique_ptr<FileItem> item);
@@ -65,8 +77,21 @@ public:
 Q_SIGNALS:
     // The selection moved to `row`: the browser scrolls to it.
     void scrollToRowRequested(int row);
+    // The background load has handed over its last row.
+    void loaded();
 
 private:
-    std::vector<std::unique_ptr<FileItem>> items_;
+    using Items = std::vector<std::unique_ptr<FileItem>>;
+    void receiveBatch(quint64 generation, Items &batch, bool last);
+    // Where the next listed rows go: before the items appended during the load.
+    int listedEnd() const;
+
+    Items items_;
     QItemSelectionModel selection_;
+    // The load whose rows are wanted; a worker that sees another value stops.
+    std::atomic<quint64> generation_{0};
+    bool loading_ = false;
+    QSet<QString> appendedWhileLoading_;
+    // Last, so that it is gone (its worker finished) before the rest of the model.
+    QThreadPool pool_;
 };

@@ -85,24 +85,33 @@ TEST(MainWindowReactions, InstantPreviewSettingIsWrittenWhenAbsentAndFollowsTheP
     EXPECT_FALSE(rig.reactions->instantPreview().isShowing());
 }
 
+// Also when the photo arrives while the library is still loading: the first row is selected when the
+// load ends only if nothing else was selected by then.
 TEST(MainWindowReactions, ANewPhotoIsSelectedInReviewModeAtOnceOrAtTheNextEntry) {
-    for (const WindowMode mode : {WindowMode::Review, WindowMode::Camera}) {
-        WindowModelRig rig;
-        touch(rig.dir.filePath("a.jpg"));
-        rig.defaults->setObject(rig.dir.path(), DCDefaults::PhotoLibraryLocation);
-        rig.reactions->windowDidLoad();
-        rig.window->setMode(mode);
-        ASSERT_EQ(rig.library->selectedRow(), 0);
-        touch(rig.dir.filePath("b.jpg"));
-        post(DCNote::DCFileDidCreateNotification, fileAnnouncement(rig.dir.filePath("b.jpg")));
-        ASSERT_EQ(rig.library->rowCount(), 2);
-        EXPECT_EQ(rig.library->selectedRow(), mode == WindowMode::Review ? 1 : 0);
-        rig.window->setMode(WindowMode::Review);
-        EXPECT_EQ(rig.library->selectedRow(), 1);
-        EXPECT_EQ(rig.library->selectedItem()->name(), "b.jpg");
-        // An announcement without a file adds nothing.
-        post(DCNote::DCFileDidCreateNotification, QVariantMap());
-        EXPECT_EQ(rig.library->rowCount(), 2);
+    for (const bool duringLoad : {false, true}) {
+        for (const WindowMode mode : {WindowMode::Review, WindowMode::Camera}) {
+            SCOPED_TRACE(duringLoad);
+            WindowModelRig rig;
+            touch(rig.dir.filePath("a.jpg"));
+            rig.defaults->setObject(rig.dir.path(), DCDefaults::PhotoLibraryLocation);
+            rig.reactions->windowDidLoad();
+            rig.window->setMode(mode);
+            if (!duringLoad) {
+                ASSERT_TRUE(waitUntil([&] { return !rig.library->isLoading(); }));
+                ASSERT_EQ(rig.library->selectedRow(), 0);
+            }
+            touch(rig.dir.filePath("b.jpg"));
+            post(DCNote::DCFileDidCreateNotification, fileAnnouncement(rig.dir.filePath("b.jpg")));
+            ASSERT_TRUE(waitUntil([&] { return !rig.library->isLoading(); }));
+            ASSERT_EQ(rig.library->rowCount(), 2);
+            EXPECT_EQ(rig.library->selectedRow(), mode == WindowMode::Review ? 1 : 0);
+            rig.window->setMode(WindowMode::Review);
+            EXPECT_EQ(rig.library->selectedRow(), 1);
+            EXPECT_EQ(rig.library->selectedItem()->name(), "b.jpg");
+            // An announcement without a file adds nothing.
+            post(DCNote::DCFileDidCreateNotification, QVariantMap());
+            EXPECT_EQ(rig.library->rowCount(), 2);
+        }
     }
 }
 
@@ -113,6 +122,7 @@ TEST(MainWindowReactions, ANewLibraryFolderIsLoadedInAlbumOrderWithTheFirstSelec
     for (const char *name : {"b.jpg", "A.jpg", "c.JPG", "d.mov", "e.txt"})
         touch(folder + "/" + name);
     post(DCNote::DCPhotoLibraryLocationDidChangeNotification, {}, {{DCKey::PhotoLibraryLocation, folder}});
+    ASSERT_TRUE(waitUntil([&] { return !rig.library->isLoading(); }));
     QStringList names;
     for (int row = 0; row < rig.library->rowCount(); ++row)
         names << rig.library->itemAt(row)->name();

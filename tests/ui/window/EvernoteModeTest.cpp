@@ -91,6 +91,7 @@ class EvernoteModeTest : public QObject {
                                [] { return false; }, service_.get()});
         window_->setMode(0);
         window_->showWindow();
+        QTRY_VERIFY(!window_->library().isLoading());
         QVERIFY2(core_->startToMonitor(&error), qPrintable(error));
     }
     DCEvernoteController &evernote() { return *window_->evernoteController(); }

@@ -90,6 +90,7 @@ private Q_SLOTS:
             core_->cameras(), core_->settings(), *core_->capture(), core_->actions(), [] { return false; }});
         window_->setMode(0);
         window_->showWindow();
+        QTRY_VERIFY(!window_->library().isLoading());
         // Each USB camera makes itself current on arrival: once both have, a camera the test picks stays.
         std::atomic<int> arrivals{0};
         DCObserverSet observers;

@@ -151,7 +151,7 @@ private Q_SLOTS:
         prefs_->setFolderChooser([&answer](QWidget *, const QString &) { return answer; });
         auto *choose = child<QPushButton>("choosePhotoLibrary");
         choose->click();
-        QCOMPARE(main_->library().rowCount(), 1);
+        QTRY_COMPARE(main_->library().rowCount(), 1);
         QCOMPARE(child<QLineEdit>("pathField")->text(), photos);
 
         answer = folders_.filePath("missing");
