@@ -52,7 +52,10 @@ TEST(NetCameraNetns, TwoPublishedServicesMakeOneCameraThatGoesWithEitherPublishe
 
         auto announcement = avahiPublish(name, QStringLiteral("_korDevPub._udp"), 8080);
         auto stream = avahiPublish(name, QStringLiteral("_mjpegStreamer._tcp"), 8080);
-        ASSERT_TRUE(waitUntil([&] { return availableNames(controller) == QStringList({name}); }, 20s))
+        // The camera is listed a moment before the device thread makes it the current one.
+        ASSERT_TRUE(waitUntil(
+            [&] { return availableNames(controller) == QStringList({name}) && controller.currentCamera(); },
+            20s))
             << qPrintable(availableNames(controller).join(QLatin1Char(',')));
         EXPECT_EQ(controller.netCameras().size(), 1u);
         std::weak_ptr<DCCamera> camera = controller.currentCamera();
