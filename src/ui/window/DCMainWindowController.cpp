@@ -1,7 +1,5 @@
 #include "DCMainWindowController.h"
 
-#include <algorithm>
-
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
