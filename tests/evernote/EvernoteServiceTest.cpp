@@ -26,6 +26,19 @@ namespace {
 
 using Fault = EvernoteDouble::Fault;
 
+// Sign-in goes through Qt's network access, which runs HTTP on a thread of its own and hands requests
+// and replies over with Qt's own implicitly shared buffers and events. ThreadSanitizer cannot see any
+// of that in Debian's uninstrumented Qt, and its reports there carry none of our frames to tell them
+// apart. The address and thread sanitizer-free runs keep these tests; the note builder's threads keep
+// their own tests under ThreadSanitizer.
+#if defined(__SANITIZE_THREAD__)
+constexpr bool kUnderThreadSanitizer = true;
+#else
+constexpr bool kUnderThreadSanitizer = false;
+#endif
+#define KL_SKIP_UNDER_THREAD_SANITIZER()                                                                     \
+    if (kUnderThreadSanitizer) GTEST_SKIP() << "Qt's network thread is invisible to ThreadSanitizer"
+
 // Everything the service tells the window, in order.
 struct Recorder {
     QStringList events;
@@ -79,7 +92,10 @@ struct Recorder {
 
 class EvernoteServiceTest : public ::testing::Test {
 protected:
-    void SetUp() override { makeService(double_.config()); }
+    void SetUp() override {
+        KL_SKIP_UNDER_THREAD_SANITIZER();
+        makeService(double_.config());
+    }
 
     void makeService(EvernoteConfig config, int timeoutMs = 1500) {
         recorder_.reset();
@@ -336,6 +352,7 @@ bool makeCertificate(const QString &dir, const QString &subjectAltName) {
 }
 
 TEST(EvernoteServiceTls, ACertificateForAnotherNameIsRefused) {
+    KL_SKIP_UNDER_THREAD_SANITIZER();
     for (const bool matching : {false, true}) {
         QTemporaryDir dir;
         ASSERT_TRUE(makeCertificate(dir.path(), matching ? "IP:127.0.0.1" : "DNS:other.example"));
