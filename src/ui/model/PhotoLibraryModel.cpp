@@ -50,23 +50,27 @@ const FileItem *PhotoLibraryModel::itemAt(int row) const {
 QVariant PhotoLibraryModel::data(const QModelIndex &index, int role) const {
     const FileItem *item = itemAt(index.row());
     if (!item || index.parent().isValid()) return {};
+    return itemData(*item, role);
+}
+
+QVariant PhotoLibraryModel::itemData(const FileItem &item, int role) {
     switch (role) {
     case Qt::DisplayRole:
-        return item->imageTitle();
+        return item.imageTitle();
     case PathRole:
-        return item->path();
+        return item.path();
     case UrlRole:
-        return item->url();
+        return item.url();
     case TypeRole:
-        return item->type();
+        return item.type();
     case ResolutionRole:
-        return item->resolution();
+        return item.resolution();
     case ItemSizeRole:
-        return item->itemSize();
+        return item.itemSize();
     case CreateDateRole:
-        return item->createDate();
+        return item.createDate();
     case UidRole:
-        return item->imageUID();
+        return item.imageUID();
     default:
         return {};
     }

@@ -33,6 +33,8 @@ public:
 
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    // What a row of `item` answers for `role`; other lists of photos answer the same.
+    static QVariant itemData(const FileItem &item, int role);
     QHash<int, QByteArray> roleNames() const override;
 
     // Null for a row that is not there.

@@ -24,21 +24,8 @@ const FileItem *UploadQueueModel::itemAt(int row) const {
 QVariant UploadQueueModel::data(const QModelIndex &index, int role) const {
     const FileItem *item = itemAt(index.row());
     if (!item || index.parent().isValid()) return {};
-    switch (role) {
-    case Qt::DisplayRole:
-        return item->imageTitle();
-    case Qt::ToolTipRole:
-    case PathRole:
-        return item->path();
-    case UrlRole:
-        return item->url();
-    case TypeRole:
-        return item->type();
-    case UidRole:
-        return item->imageUID();
-    default:
-        return {};
-    }
+    // The tool tip names the file: queued photos may come from anywhere on the disk.
+    return PhotoLibraryModel::itemData(*item, role == Qt::ToolTipRole ? PathRole : role);
 }
 
 void UploadQueueModel::addFileItemToQueue(std::unique_ptr<FileItem> item) {
