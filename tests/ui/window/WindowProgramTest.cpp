@@ -10,26 +10,18 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QScreen>
-#include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "ScreenProbe.h"
 #include "support/ChildProcess.h"
 #include "support/ProgramRun.h"
 #include "support/TestSupport.h"
 
 using namespace std::chrono_literals;
+using namespace ScreenProbe;
 
 namespace {
-
-// Colours in every fourth pixel: a blank or single-colour window has a handful.
-int coloursIn(const QImage &image) {
-    QSet<QRgb> colours;
-    for (int y = 0; y < image.height(); y += 4)
-        for (int x = 0; x < image.width(); x += 4)
-            colours.insert(image.pixel(x, y));
-    return int(colours.size());
-}
 
 double meanDifference(const QImage &a, const QImage &b) {
     if (a.size() != b.size()) return 255;
@@ -58,10 +50,6 @@ QPoint shutterButtonIn(const QImage &window) {
     return n == 0 ? QPoint(-1, -1) : QPoint(int(sx / n), int(sy / n));
 }
 
-ChildResult xdotool(const QStringList &arguments) {
-    return runChild(QStringLiteral("xdotool"), arguments, ChildProcess::systemEnvironment(), 10s);
-}
-
 } // namespace
 
 class WindowProgramTest : public QObject {
@@ -79,17 +67,7 @@ class WindowProgramTest : public QObject {
             QImage::Format_RGB32);
     }
     // The window's area of the screen (there is no window manager: no frame, placed where it asks).
-    QRect windowArea() {
-        const ChildResult geometry =
-            xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), windowId_});
-        QMap<QString, int> v;
-        for (const QByteArray &line : geometry.out.split('\n')) {
-            const QList<QByteArray> kv = line.split('=');
-            if (kv.size() == 2) v[QString::fromLatin1(kv[0])] = kv[1].toInt();
-        }
-        return QRect(v.value(QStringLiteral("X")), v.value(QStringLiteral("Y")),
-                     v.value(QStringLiteral("WIDTH")), v.value(QStringLiteral("HEIGHT")));
-    }
+    QRect windowArea() { return geometryOf(windowId_); }
     // The window is there once xdotool finds it by its name.
     bool waitForWindow() {
         const auto found = [this] {
